@@ -1,0 +1,43 @@
+#include "core/DownloadRun.h"
+
+#include "core/Http.h"
+#include "core/TextRules.h"
+#include "core/Texts.h"
+
+namespace quillo {
+namespace {
+
+std::string PageStatus(std::int64_t page, std::int64_t total) {
+  return text::Format(texts::kPageProgressFormat, {page, total});
+}
+
+}  // namespace
+
+void DownloadRun(RunView& view, PageLinkList& pageLinks) {
+  const LineSink appendLine = [&view](std::string_view line) { view.appendLine(line); };
+
+  view.setStatus(texts::kDownloadStart);
+  std::int64_t total = 1;
+  {
+    ResponseBuffer first;
+    // A page that is not fetched leaves the buffer empty; the status is not
+    // looked at.
+    HttpGetUrl(view.urlText(), first);
+    pageLinks.clear();
+    ExtractPageLinks(first.text(), pageLinks);
+    total = static_cast<std::int64_t>(pageLinks.size()) + 1;
+    view.setStatus(PageStatus(1, total));
+    view.clearLines();
+    ExtractEntries(first.text(), appendLine);
+  }
+
+  for (std::size_t i = 0; i < pageLinks.size(); ++i) {
+    ResponseBuffer page;
+    view.setStatus(PageStatus(static_cast<std::int64_t>(i) + 2, total));
+    HttpGetUrl(pageLinks[i], page);
+    ExtractEntries(page.text(), appendLine);
+  }
+  view.setStatus(texts::kDownloadDone);
+}
+
+}  // namespace quillo

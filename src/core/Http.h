@@ -1,0 +1,36 @@
+#pragma once
+
+// Fetches one page over HTTP/1.0 on port 80: a HEAD probe on one connection,
+// then, when it answered 200, a GET on a second connection into the buffer.
+
+#include <cstdint>
+#include <string_view>
+
+#include "core/ResponseBuffer.h"
+
+namespace quillo {
+
+// Status of the probe; -1 without any network traffic when url does not
+// begin with "http://". Raises Error when a socket call fails or the host
+// cannot be resolved.
+int HttpGetUrl(std::string_view url, ResponseBuffer& buffer);
+
+// The probe's status; the buffer is filled only when it is 200. Every error
+// leaves as a plain Error with its message, every socket closed first.
+int HttpGetPath(std::string_view host, std::string_view path, ResponseBuffer& buffer);
+
+// The host's first IPv4 address, network byte order. Dotted literals go
+// through a reverse lookup. Raises "[host] IS INVALID ADDRSS.".
+std::uint32_t ResolveHost(std::string_view host);
+
+bool IsIpAddress(std::string_view text);
+bool IsByteValue(std::string_view text);
+
+// The status number read from the first received bytes of a response, or -1.
+int ReadStatus(std::string_view probe);
+
+// Socket library start (version 1.1) and release, once per program.
+void HttpStartup();
+void HttpCleanup();
+
+}  // namespace quillo

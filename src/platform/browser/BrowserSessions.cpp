@@ -1,0 +1,90 @@
+#include "platform/browser/BrowserSessions.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <optional>
+
+#include "core/Error.h"
+#include "platform/browser/ChromiumProfiles.h"
+#include "platform/browser/ChromiumSession.h"
+#include "platform/browser/FirefoxProfiles.h"
+#include "platform/browser/FirefoxSession.h"
+
+namespace quillo::browser {
+namespace {
+
+// Gathers the tabs of the running profiles. One unreadable session must not
+// hide the others, so failures are kept and only matter when every running
+// profile failed.
+class TabCollector {
+ public:
+  void readProfile(std::string_view browser, const std::filesystem::path& profileDir,
+                   const std::function<std::vector<std::string>()>& readSession) {
+    ++running_;
+    std::vector<std::string> urls;
+    try {
+      urls = readSession();
+    } catch (const Error& e) {
+      if (!firstFailure_) firstFailure_ = e;
+      return;
+    } catch (const std::bad_alloc&) {
+      if (!firstFailure_) firstFailure_ = Error(profileDir.string() + ": not enough memory");
+      return;
+    }
+    ++readable_;
+    for (std::string& url : urls) {
+      tabs_.push_back(OpenTab{std::string(browser), profileDir.string(), std::move(url)});
+    }
+  }
+
+  std::vector<OpenTab> result() && {
+    if (running_ > 0 && readable_ == 0) {
+      std::string message = "No open browser session could be read: ";
+      message += firstFailure_->what();
+      if (running_ > 1) message += " (and " + std::to_string(running_ - 1) + " more)";
+      throw Error(message);
+    }
+    return std::move(tabs_);
+  }
+
+ private:
+  std::vector<OpenTab> tabs_;
+  int running_ = 0;
+  int readable_ = 0;
+  std::optional<Error> firstFailure_;
+};
+
+}  // namespace
+
+std::vector<OpenTab> ListOpenTabs(const std::filesystem::path& home) {
+  TabCollector collector;
+  for (const std::filesystem::path& profile : FindFirefoxProfiles(home)) {
+    if (!IsFirefoxProfileRunning(profile)) continue;
+    collector.readProfile("Firefox", profile, [&] { return ReadFirefoxSession(profile); });
+  }
+  for (const ChromiumBrowser& browser : kChromiumBrowsers) {
+    const std::filesystem::path userDataDir = home / browser.userDataDir;
+    if (!IsChromiumRunning(userDataDir)) continue;
+    for (const std::string& name : ChromiumProfileNames(userDataDir)) {
+      const std::filesystem::path profile = userDataDir / name;
+      collector.readProfile(browser.name, profile, [&] { return ReadChromiumSession(profile); });
+    }
+  }
+  return std::move(collector).result();
+}
+
+std::vector<OpenTab> ListOpenTabs() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return ListOpenTabs(std::filesystem::path(home));
+  const passwd* user = ::getpwuid(::getuid());
+  if (user != nullptr && user->pw_dir != nullptr && *user->pw_dir != '\0') {
+    return ListOpenTabs(std::filesystem::path(user->pw_dir));
+  }
+  throw Error("The home folder of the current user is unknown");
+}
+
+}  // namespace quillo::browser

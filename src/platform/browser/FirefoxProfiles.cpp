@@ -1,0 +1,135 @@
+#include "platform/browser/FirefoxProfiles.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "core/Error.h"
+#include "platform/browser/BoundedFile.h"
+#include "platform/browser/LockOwner.h"
+
+namespace quillo::browser {
+namespace {
+
+constexpr std::size_t kMaxProfilesIni = std::size_t{1} << 20;
+
+// Newest first: the XDG location current builds use, the classic one, then
+// the snap and flatpak sandboxes.
+constexpr const char* kProfileRoots[] = {
+    ".config/mozilla/firefox",
+    ".mozilla/firefox",
+    "snap/firefox/common/.mozilla/firefox",
+    ".var/app/org.mozilla.firefox/.mozilla/firefox",
+};
+
+using IniSection = std::map<std::string, std::string, std::less<>>;
+
+std::string_view Trim(std::string_view text) {
+  const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Sections in file order; a later duplicate key wins, as in Firefox.
+std::vector<std::pair<std::string, IniSection>> ParseIni(std::string_view text) {
+  std::vector<std::pair<std::string, IniSection>> sections;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = Trim(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      if (close != std::string_view::npos) sections.emplace_back(line.substr(1, close - 1), IniSection{});
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos || sections.empty()) continue;
+    sections.back().second.insert_or_assign(std::string(Trim(line.substr(0, equals))),
+                                            std::string(Trim(line.substr(equals + 1))));
+  }
+  return sections;
+}
+
+std::optional<long> ProfileNumber(std::string_view sectionName) {
+  constexpr std::string_view kPrefix = "Profile";
+  if (!sectionName.starts_with(kPrefix)) return std::nullopt;
+  const std::string_view digits = sectionName.substr(kPrefix.size());
+  long number = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+std::filesystem::path Resolve(const std::filesystem::path& root, const std::string& path) {
+  const std::filesystem::path given(path);
+  return given.is_absolute() ? given : root / given;
+}
+
+// The profile paths that root's profiles.ini lists, in the order described in
+// the header. Install sections name their default by the same path text that
+// the profile's own section holds.
+std::vector<std::filesystem::path> ListedProfiles(const std::filesystem::path& root) {
+  std::string text;
+  try {
+    text = ReadBoundedFile(root / "profiles.ini", kMaxProfilesIni);
+  } catch (const Error&) {
+    return {};  // no such root, or nothing usable in it
+  }
+
+  std::vector<std::filesystem::path> listed;
+  std::vector<std::pair<long, std::filesystem::path>> numbered;
+  for (const auto& [name, keys] : ParseIni(text)) {
+    if (name.starts_with("Install")) {
+      const auto found = keys.find("Default");
+      if (found != keys.end() && !found->second.empty()) {
+        listed.push_back(Resolve(root, found->second));
+      }
+    } else if (const std::optional<long> number = ProfileNumber(name)) {
+      const auto path = keys.find("Path");
+      if (path == keys.end() || path->second.empty()) continue;
+      // IsRelative=1 paths hang below root and the others are absolute, so
+      // resolving by the path's own form covers both.
+      numbered.emplace_back(*number, Resolve(root, path->second));
+    }
+  }
+  std::stable_sort(numbered.begin(), numbered.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& entry : numbered) listed.push_back(std::move(entry.second));
+  return listed;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> FindFirefoxProfiles(const std::filesystem::path& home) {
+  std::vector<std::filesystem::path> profiles;
+  std::set<std::filesystem::path> seen;
+  for (const char* root : kProfileRoots) {
+    for (const std::filesystem::path& listed : ListedProfiles(home / root)) {
+      std::error_code error;
+      std::filesystem::path canonical = std::filesystem::canonical(listed, error);
+      if (error || !std::filesystem::is_directory(canonical, error)) continue;
+      if (seen.insert(canonical).second) profiles.push_back(std::move(canonical));
+    }
+  }
+  return profiles;
+}
+
+bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir) {
+  if (const std::optional<std::string> target = ReadLinkTarget(profileDir / "lock")) {
+    const std::optional<LockOwner> owner = ParseFirefoxLockTarget(*target);
+    if (owner && IsLiveOnThisHost(*owner)) return true;
+  }
+  return IsLockedByAnotherProcess(profileDir / ".parentlock");
+}
+
+}  // namespace quillo::browser

@@ -1,0 +1,20 @@
+#pragma once
+
+// Finding the profiles of the Firefox family (Firefox and Firefox ESR share
+// them) and telling which of them a running browser has open.
+
+#include <filesystem>
+#include <vector>
+
+namespace quillo::browser {
+
+// The existing profile folders listed by the profiles.ini files of every
+// known profile root under home, canonical and each once: roots in a fixed
+// order, in each the installations' default profiles first, then the
+// [ProfileN] sections by N.
+std::vector<std::filesystem::path> FindFirefoxProfiles(const std::filesystem::path& home);
+
+// A live process on this machine holds the profile's lock.
+bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir);
+
+}  // namespace quillo::browser

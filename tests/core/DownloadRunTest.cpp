@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include "core/DownloadRun.h"
+#include "core/Error.h"
+#include "core/Pages.h"
+#include "core/SiteRoot.h"
+#include "core/TestServer.h"
+#include "core/TextRules.h"
+#include "core/Texts.h"
+
+namespace quillo {
+namespace {
+
+using testing::Anchor;
+using testing::LoopbackSockets;
+using testing::Page;
+using testing::Reply;
+using testing::ScopedSockets;
+using testing::TestServer;
+
+const std::string kHeadOk = "HTTP/1.0 200 OK\r\n\r\n";
+const std::string kSiteHost(kSiteRoot.substr(7));
+
+// Records every RunView call in order, and the lines as a window shows them.
+class RecordingView : public RunView {
+ public:
+  std::string url;
+  std::vector<std::string> lines{"Memo1"};
+  std::vector<std::string> statuses;
+  std::vector<std::string> calls;
+
+  std::string urlText() override {
+    calls.push_back("url");
+    return url;
+  }
+  void setStatus(std::string_view s) override {
+    calls.push_back("status");
+    statuses.emplace_back(s);
+  }
+  void clearLines() override {
+    calls.push_back("clear");
+    lines.clear();
+  }
+  void appendLine(std::string_view line) override {
+    calls.push_back("line");
+    lines.emplace_back(line);
+  }
+};
+
+std::string Progress(int page, int total) {
+  return text::Format(texts::kPageProgressFormat, {page, total});
+}
+
+// Replies for a sequence of pages: each page is a HEAD probe and a GET.
+std::vector<Reply> Serve(const std::vector<std::string>& pages) {
+  std::vector<Reply> replies;
+  for (const auto& page : pages) {
+    replies.push_back({kHeadOk});
+    replies.push_back({page});
+  }
+  return replies;
+}
+
+class DownloadRunTest : public ::testing::Test {
+ protected:
+  void serve(std::vector<Reply> replies) {
+    server_.emplace(std::move(replies));
+    api_.emplace(server_->port(), std::vector<std::string>{kSiteHost});
+    scope_.emplace(*api_);
+  }
+  std::string run() {
+    try {
+      DownloadRun(view_, links_);
+    } catch (const Error& e) {
+      return e.message();
+    }
+    return {};
+  }
+  std::vector<std::string> requestedPaths() const {
+    std::vector<std::string> paths;
+    for (const auto& r : server_->requests()) {
+      if (r.rfind("GET ", 0) == 0) paths.push_back(r.substr(4, r.find(' ', 4) - 4));
+    }
+    return paths;
+  }
+
+  std::optional<TestServer> server_;
+  std::optional<LoopbackSockets> api_;
+  std::optional<ScopedSockets> scope_;
+  RecordingView view_;
+  PageLinkList links_{"left over"};
+};
+
+TEST_F(DownloadRunTest, FetchesTheFirstPageAndEveryLinkedPageInOrder) {
+  serve(Serve({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3"),
+                     Anchor("/servlet/p2", "\x8E\x9F\x82\xCC\x83y\x81[\x83W")},
+                    {"a1", "a2"}),
+               Page({Anchor("/servlet/p9", "9")}, {"b1"}), Page({}, {"c1", "c2"})}));
+  view_.url = "http://" + kSiteHost + "/servlet/p1";
+  EXPECT_EQ(run(), "");
+  EXPECT_EQ(view_.lines, (std::vector<std::string>{"a1", "a2", "b1", "c1", "c2"}));
+  EXPECT_EQ(view_.statuses, (std::vector<std::string>{
+                                std::string(texts::kDownloadStart), Progress(1, 3), Progress(2, 3),
+                                Progress(3, 3), std::string(texts::kDownloadDone)}));
+  EXPECT_EQ(view_.statuses[1],
+            "\x20"
+            "1\x83y\x81[\x83W\x96\xDA / \x91S 3\x83y\x81[\x83W \x8F\x88\x97\x9D\x8AJ\x8En");
+  // Links come from the first page only.
+  EXPECT_EQ(links_, (PageLinkList{std::string(kSiteRoot) + "/servlet/p2",
+                                  std::string(kSiteRoot) + "/servlet/p3"}));
+  EXPECT_EQ(requestedPaths(),
+            (std::vector<std::string>{"/servlet/p1", "/servlet/p2", "/servlet/p3"}));
+  // The previous lines stay visible until the first page has arrived.
+  EXPECT_EQ(std::vector<std::string>(view_.calls.begin(), view_.calls.begin() + 4),
+            (std::vector<std::string>{"status", "url", "status", "clear"}));
+}
+
+TEST_F(DownloadRunTest, EmptyUrlFieldFetchesNothingAndEndsEmpty) {
+  serve({});
+  EXPECT_EQ(run(), "");
+  EXPECT_TRUE(server_->requests().empty());
+  EXPECT_TRUE(view_.lines.empty());
+  EXPECT_TRUE(links_.empty());
+  EXPECT_EQ(view_.statuses,
+            (std::vector<std::string>{std::string(texts::kDownloadStart), Progress(1, 1),
+                                      std::string(texts::kDownloadDone)}));
+}
+
+TEST_F(DownloadRunTest, PageNotAnswering200IsSkippedSilently) {
+  serve({{"HTTP/1.0 404 Not Found\r\n\r\n"}});
+  view_.url = "http://" + kSiteHost + "/servlet/gone";
+  EXPECT_EQ(run(), "");
+  EXPECT_TRUE(view_.lines.empty());
+  EXPECT_EQ(view_.statuses.back(), texts::kDownloadDone);
+}
+
+TEST_F(DownloadRunTest, DuplicateLinkIsFetchedTwice) {
+  serve(Serve({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p2", "2")}, {"a"}),
+               Page({}, {"b"}), Page({}, {"b"})}));
+  view_.url = "http://" + kSiteHost + "/servlet/p1";
+  EXPECT_EQ(run(), "");
+  EXPECT_EQ(view_.lines, (std::vector<std::string>{"a", "b", "b"}));
+  EXPECT_EQ(view_.statuses[1], Progress(1, 3));
+}
+
+TEST_F(DownloadRunTest, ErrorOnPageTwoKeepsPageOneAndItsStatus) {
+  serve({{kHeadOk},
+         {Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1"})},
+         {"", 0, true}});
+  view_.url = "http://" + kSiteHost + "/servlet/p1";
+  EXPECT_EQ(run(), "Connection reset by peer");
+  EXPECT_EQ(view_.lines, std::vector<std::string>{"a1"});
+  EXPECT_EQ(view_.statuses.back(), Progress(2, 3));
+  EXPECT_EQ(links_.size(), 2u);
+  EXPECT_EQ(api_->openSockets(), 0);
+}
+
+TEST_F(DownloadRunTest, ErrorOnTheFirstPageKeepsThePreviousRun) {
+  serve({});
+  view_.url = "http://unknown-host.invalid/servlet/p1";
+  EXPECT_EQ(run(), "[unknown-host.invalid] IS INVALID ADDRSS.");
+  EXPECT_EQ(view_.lines, std::vector<std::string>{"Memo1"});
+  EXPECT_EQ(links_, PageLinkList{"left over"});
+  EXPECT_EQ(view_.statuses, std::vector<std::string>{std::string(texts::kDownloadStart)});
+}
+
+TEST_F(DownloadRunTest, HundredFurtherPagesTakeThreeDigits) {
+  std::vector<std::string> anchors;
+  for (int i = 2; i <= 101; ++i) anchors.push_back(Anchor("/servlet/p" + std::to_string(i), "n"));
+  std::vector<std::string> pages{Page(anchors, {"first"})};
+  for (int i = 2; i <= 101; ++i) pages.push_back(Page({}, {"line " + std::to_string(i)}));
+  serve(Serve(pages));
+  view_.url = "http://" + kSiteHost + "/servlet/p1";
+  EXPECT_EQ(run(), "");
+  ASSERT_EQ(view_.lines.size(), 101u);
+  EXPECT_EQ(view_.lines.back(), "line 101");
+  ASSERT_EQ(view_.statuses.size(), 103u);
+  EXPECT_EQ(view_.statuses[1], Progress(1, 101));
+  EXPECT_EQ(view_.statuses[1].substr(0, 2), " 1");
+  EXPECT_NE(view_.statuses[1].find("\x91S"
+                                   "101"),
+            std::string::npos);
+  EXPECT_EQ(view_.statuses[99].substr(0, 3), "99\x83");
+  EXPECT_EQ(view_.statuses[100].substr(0, 3), "100");
+}
+
+}  // namespace
+}  // namespace quillo

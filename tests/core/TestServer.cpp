@@ -1,0 +1,127 @@
+#include "core/TestServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace quillo::testing {
+namespace {
+
+constexpr int kPollMs = 50;
+
+bool WaitReadable(int fd, const std::atomic<bool>& stop) {
+  pollfd p{fd, POLLIN, 0};
+  while (!stop) {
+    const int r = ::poll(&p, 1, kPollMs);
+    if (r > 0) return true;
+    if (r < 0) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+TestServer::TestServer(std::vector<Reply> replies) : replies_(std::move(replies)) {
+  listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+  const int one = 1;
+  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listener_, 16) != 0) {
+    throw std::runtime_error("test server cannot listen");
+  }
+  socklen_t len = sizeof addr;
+  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+  port_ = ntohs(addr.sin_port);
+  thread_ = std::thread([this] { serve(); });
+}
+
+TestServer::~TestServer() {
+  stop_ = true;
+  thread_.join();
+  ::close(listener_);
+}
+
+std::vector<std::string> TestServer::requests() const {
+  std::lock_guard lock(mutex_);
+  return requests_;
+}
+
+void TestServer::serve() {
+  for (std::size_t n = 0; !stop_; ++n) {
+    if (!WaitReadable(listener_, stop_)) return;
+    const int fd = ::accept(listener_, nullptr, nullptr);
+    if (fd < 0) return;
+    {
+      std::lock_guard lock(mutex_);
+      requests_.emplace_back();
+    }
+    // Read the request up to its blank line (or until the client closes).
+    std::string request;
+    char chunk[4096];
+    while (request.find("\r\n\r\n") == std::string::npos && WaitReadable(fd, stop_)) {
+      const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+      if (got <= 0) break;
+      request.append(chunk, static_cast<std::size_t>(got));
+      std::lock_guard lock(mutex_);
+      requests_.back() = request;
+    }
+    if (n < replies_.size()) {
+      const Reply& reply = replies_[n];
+      const std::size_t piece = reply.piece == 0 ? reply.bytes.size() : reply.piece;
+      for (std::size_t at = 0; at < reply.bytes.size(); at += piece) {
+        const std::size_t size = std::min(piece, reply.bytes.size() - at);
+        if (::send(fd, reply.bytes.data() + at, size, MSG_NOSIGNAL) < 0) break;
+        if (reply.piece != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+      if (reply.reset) {
+        const linger hard{1, 0};  // close with RST
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+      }
+    }
+    ::close(fd);
+  }
+}
+
+LoopbackSockets::LoopbackSockets(std::uint16_t port, std::vector<std::string> names)
+    : system_(net::SystemSockets()), port_(port), names_(std::move(names)) {}
+
+net::SocketHandle LoopbackSockets::openStream() {
+  const net::SocketHandle s = system_.openStream();
+  if (s != net::kInvalidSocket) ++open_;
+  return s;
+}
+
+int LoopbackSockets::connect(net::SocketHandle s, std::uint32_t address, std::uint16_t port) {
+  ports_.push_back(port);
+  return system_.connect(s, address, port == 80 ? port_ : port);
+}
+
+long LoopbackSockets::send(net::SocketHandle s, const char* data, std::size_t size) {
+  return system_.send(s, data, size);
+}
+
+long LoopbackSockets::recv(net::SocketHandle s, char* data, std::size_t size) {
+  return system_.recv(s, data, size);
+}
+
+int LoopbackSockets::close(net::SocketHandle s) {
+  --open_;
+  return system_.close(s);
+}
+
+std::optional<std::uint32_t> LoopbackSockets::hostByName(const std::string& name) {
+  for (const std::string& known : names_) {
+    if (name == known) return htonl(INADDR_LOOPBACK);
+  }
+  return system_.hostByName(name);
+}
+
+}  // namespace quillo::testing

@@ -1,0 +1,91 @@
+#pragma once
+
+// A TCP server on loopback for the fetch tests: it answers each accepted
+// connection with the next scripted reply and records the request bytes.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Sockets.h"
+
+namespace quillo::testing {
+
+struct Reply {
+  std::string bytes;
+  // Send in pieces of this size with a short pause between them (0: at once).
+  std::size_t piece = 0;
+  // Reset the connection (RST) after sending instead of closing it.
+  bool reset = false;
+};
+
+class TestServer {
+ public:
+  explicit TestServer(std::vector<Reply> replies);
+  ~TestServer();
+  TestServer(const TestServer&) = delete;
+  TestServer& operator=(const TestServer&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  // The bytes received on each connection so far, in accept order.
+  std::vector<std::string> requests() const;
+
+ private:
+  void serve();
+
+  std::vector<Reply> replies_;
+  int listener_ = -1;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::vector<std::string> requests_;
+  std::thread thread_;
+};
+
+// Forwards to the system's sockets, but sends port 80 to a test server's port
+// and answers name lookups for the listed names with 127.0.0.1.
+class LoopbackSockets : public net::SocketApi {
+ public:
+  explicit LoopbackSockets(std::uint16_t port, std::vector<std::string> names = {});
+
+  void startup(std::uint16_t version) override { system_.startup(version); }
+  void cleanup() override { system_.cleanup(); }
+  net::SocketHandle openStream() override;
+  int connect(net::SocketHandle s, std::uint32_t address, std::uint16_t port) override;
+  long send(net::SocketHandle s, const char* data, std::size_t size) override;
+  long recv(net::SocketHandle s, char* data, std::size_t size) override;
+  int close(net::SocketHandle s) override;
+  std::uint32_t inetAddr(const std::string& text) override { return system_.inetAddr(text); }
+  std::optional<std::uint32_t> hostByName(const std::string& name) override;
+  std::optional<std::uint32_t> hostByAddr(std::uint32_t address) override {
+    return system_.hostByAddr(address);
+  }
+  int lastError() override { return system_.lastError(); }
+  std::string errorText(int code) override { return system_.errorText(code); }
+
+  // Sockets opened and not yet closed.
+  int openSockets() const { return open_; }
+  std::vector<std::uint16_t> connectedPorts() const { return ports_; }
+
+ protected:
+  net::SocketApi& system_;
+
+ private:
+  std::uint16_t port_;
+  std::vector<std::string> names_;
+  int open_ = 0;
+  std::vector<std::uint16_t> ports_;
+};
+
+// Installs an api for the lifetime of a test.
+class ScopedSockets {
+ public:
+  explicit ScopedSockets(net::SocketApi& api) { net::SetSocketApiForTesting(&api); }
+  ~ScopedSockets() { net::SetSocketApiForTesting(nullptr); }
+};
+
+}  // namespace quillo::testing
