@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Check the main window's images in res/ (spec Part 4.1).
+"""Check the main window's images in res/.
 
 usage: check_images.py RES_DIR
 
