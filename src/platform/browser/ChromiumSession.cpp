@@ -21,8 +21,8 @@ std::optional<std::string> SessionTime(const std::string& fileName) {
   constexpr std::string_view kPrefix = "Session_";
   if (!fileName.starts_with(kPrefix)) return std::nullopt;
   std::string digits = fileName.substr(kPrefix.size());
-  if (digits.empty() || !std::all_of(digits.begin(), digits.end(),
-                                     [](char c) { return c >= '0' && c <= '9'; })) {
+  if (digits.empty() ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
   digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));

@@ -47,7 +47,8 @@ std::vector<std::pair<std::string, IniSection>> ParseIni(std::string_view text) 
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.front() == '[') {
       const std::size_t close = line.find(']');
-      if (close != std::string_view::npos) sections.emplace_back(line.substr(1, close - 1), IniSection{});
+      if (close != std::string_view::npos)
+        sections.emplace_back(line.substr(1, close - 1), IniSection{});
       continue;
     }
     const std::size_t equals = line.find('=');

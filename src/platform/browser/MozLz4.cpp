@@ -30,9 +30,8 @@ std::string DecodeMozLz4(std::string_view file) {
   std::string content(declared, '\0');
   // The safe decoder never writes past the declared size and never reads past
   // the block, whatever the block holds.
-  const int produced =
-      LZ4_decompress_safe(block.data(), content.data(), static_cast<int>(block.size()),
-                          static_cast<int>(declared));
+  const int produced = LZ4_decompress_safe(
+      block.data(), content.data(), static_cast<int>(block.size()), static_cast<int>(declared));
   if (produced < 0) throw Error("corrupt LZ4 data or content larger than declared");
   if (static_cast<std::uint32_t>(produced) != declared) {
     throw Error("content size " + std::to_string(produced) + " differs from the declared " +

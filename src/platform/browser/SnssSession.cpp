@@ -196,7 +196,8 @@ class SessionReplay {
 
 std::uint32_t LittleEndian(std::string_view bytes) {
   std::uint32_t value = 0;
-  for (std::size_t i = bytes.size(); i-- > 0;) value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+  for (std::size_t i = bytes.size(); i-- > 0;)
+    value = (value << 8) | static_cast<unsigned char>(bytes[i]);
   return value;
 }
 
