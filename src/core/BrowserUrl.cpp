@@ -1,8 +1,61 @@
 #include "core/BrowserUrl.h"
 
-namespace quillo {
+#include <memory>
 
-// Placeholder until the shell integration lands.
-std::string GetBrowserUrl(std::string_view) { return {}; }
+#include "core/Error.h"
+#include "core/TextRules.h"
+#include "core/Texts.h"
+#include "platform/Codepage.h"
+#include "platform/ShellWindows.h"
+
+namespace quillo {
+namespace {
+
+constexpr std::string_view kDefaultPrefix = "http:";
+constexpr std::string_view kInterfaceNotSupported = "Interface not supported";
+
+// The message of a failed call, by preference: the failing object's
+// description, else the system's text for the code, each trimmed of its
+// trailing spaces, control characters and full stops; else the code itself.
+std::string CallMessage(shell::ShellApi& api, const shell::CallResult& result) {
+  std::string message = text::TrimMessageTail(result.description);
+  if (message.empty()) message = text::TrimMessageTail(api.systemMessage(result.code));
+  if (message.empty()) message = text::Format(texts::kOleErrorFormat, {std::int64_t{result.code}});
+  return message;
+}
+
+void Check(shell::ShellApi& api, const shell::CallResult& result) {
+  if (result.failed()) throw Error(CallMessage(api, result));
+}
+
+}  // namespace
+
+std::string GetBrowserUrl(std::string_view prefix) {
+  const std::string_view wanted = prefix.empty() ? kDefaultPrefix : prefix;
+  shell::ShellApi& api = shell::Shell();
+
+  // Every list and item below is owned by a unique_ptr, so each exit,
+  // raised or returned, releases them.
+  std::unique_ptr<shell::ShellWindowList> list;
+  Check(api, api.createWindowList(list));
+  if (!list) throw Error(std::string(kInterfaceNotSupported));
+
+  std::int32_t count = 0;
+  Check(api, list->count(count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    std::unique_ptr<shell::ShellItem> item;
+    Check(api, list->item(i, item));
+    if (!item) continue;  // closed while the list was read
+
+    const std::unique_ptr<shell::WebBrowser> browser = item->browser();
+    if (!browser) throw Error(std::string(kInterfaceNotSupported));
+
+    std::u16string location;
+    Check(api, browser->locationUrl(location));
+    std::string address = cp932::FromUtf16(location);
+    if (text::StartsTextIgnoreCase(address, wanted)) return address;
+  }
+  return {};
+}
 
 }  // namespace quillo

@@ -7,8 +7,10 @@ namespace quillo {
 
 // The address (CP932) of the first open browser window whose address begins
 // with prefix, compared without regard to case; empty when there is none.
-// An empty prefix means "http:". Raises Error when the windows cannot be
-// asked.
+// An empty prefix means "http:". Windows are taken in the window list's own
+// order (platform/ShellWindows.h). Raises Error when the list cannot be
+// asked, and "Interface not supported" when a window before the match has no
+// browser interface.
 std::string GetBrowserUrl(std::string_view prefix);
 
 }  // namespace quillo

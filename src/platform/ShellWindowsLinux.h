@@ -1,0 +1,31 @@
+#pragma once
+
+// Linux's stand-in for the shell's window list: every open tab of the
+// running browsers (platform/browser) is one window that offers the browser
+// interface, its address being the tab's current one.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ShellWindows.h"
+#include "platform/browser/BrowserSessions.h"
+
+namespace quillo::shell {
+
+using TabSource = std::function<std::vector<browser::OpenTab>()>;
+
+// A window list over the tabs that listTabs returns, asked once, when the
+// list is first counted or indexed. When listTabs throws, that call and
+// every later one fails with E_FAIL and the exception's message as the
+// description. An index past the end gives S_FALSE and no window, as the
+// shell does.
+std::unique_ptr<ShellWindowList> MakeOpenTabList(TabSource listTabs);
+
+// UTF-8 to UTF-16; each ill-formed sequence (its maximal part) becomes
+// U+FFFD.
+std::u16string Utf16FromUtf8(std::string_view utf8);
+
+}  // namespace quillo::shell
