@@ -1,0 +1,322 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "SessionFixtures.h"
+#include "core/Error.h"
+#include "platform/browser/BrowserSessions.h"
+
+namespace quillo::browser {
+namespace {
+
+using namespace testing;
+
+const std::string kFirefoxRoots[] = {
+    ".config/mozilla/firefox",
+    ".mozilla/firefox",
+    "snap/firefox/common/.mozilla/firefox",
+    ".var/app/org.mozilla.firefox/.mozilla/firefox",
+};
+
+std::string RelativeProfileIni(const std::vector<std::string>& paths) {
+  std::string ini = "[General]\nStartWithLastProfile=1\nVersion=2\n\n";
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    ini += "[Profile" + std::to_string(i) + "]\nName=p" + std::to_string(i) +
+           "\nIsRelative=1\nPath=" + paths[i] + "\n\n";
+  }
+  return ini;
+}
+
+class ListOpenTabsTest : public ::testing::Test {
+ protected:
+  // A Firefox profile at dir (below home) whose session has one window with
+  // the given addresses, held by the lock target when one is given.
+  std::filesystem::path firefoxProfile(const std::string& dir, const std::vector<std::string>& urls,
+                                       const std::string& lock = LiveFirefoxLock()) {
+    home.write(dir + "/sessionstore-backups/recovery.jsonlz4", MozLz4(FirefoxSessionJson({urls})));
+    if (!lock.empty()) home.link(dir + "/lock", lock);
+    return std::filesystem::canonical(home.path() / dir);
+  }
+
+  // A running Chromium-family user data dir with a "Default" profile holding
+  // the given session.
+  void chromium(const std::string& userDataDir, const SnssWriter& session,
+                const std::string& lock = LiveChromiumLock()) {
+    home.write(userDataDir + "/Default/Sessions/Session_13312345678901234", session.bytes());
+    home.link(userDataDir + "/SingletonLock", lock);
+  }
+
+  std::vector<std::string> urls() {
+    std::vector<std::string> result;
+    for (const OpenTab& tab : ListOpenTabs(home.path())) result.push_back(tab.url);
+    return result;
+  }
+
+  // The message of the error ListOpenTabs throws, or "" when it does not.
+  std::string failure() {
+    try {
+      ListOpenTabs(home.path());
+    } catch (const Error& e) {
+      return e.what();
+    }
+    return "";
+  }
+
+  TempHome home;
+};
+
+TEST_F(ListOpenTabsTest, NothingInstalledIsEmpty) { EXPECT_TRUE(urls().empty()); }
+
+TEST_F(ListOpenTabsTest, EveryFirefoxRootInOrder) {
+  for (const std::string& root : kFirefoxRoots) {
+    home.write(root + "/profiles.ini", RelativeProfileIni({"p"}));
+    home.write(root + "/p/sessionstore-backups/recovery.jsonlz4",
+               MozLz4(FirefoxSessionJson({{root + "#1", root + "#2"}, {root + "#3"}})));
+    home.link(root + "/p/lock", LiveFirefoxLock());
+  }
+  const std::vector<OpenTab> tabs = ListOpenTabs(home.path());
+  ASSERT_EQ(tabs.size(), 12u);
+  for (std::size_t i = 0; i < tabs.size(); ++i) {
+    const std::string& root = kFirefoxRoots[i / 3];
+    EXPECT_EQ(tabs[i].browser, "Firefox");
+    EXPECT_EQ(tabs[i].profile, std::filesystem::canonical(home.path() / root / "p").string());
+    EXPECT_EQ(tabs[i].url, root + "#" + std::to_string(i % 3 + 1));
+  }
+}
+
+TEST_F(ListOpenTabsTest, InstallDefaultFirstThenProfilesByNumber) {
+  home.write(".mozilla/firefox/profiles.ini",
+             "[Profile1]\nName=second\nIsRelative=1\nPath=Profiles/two\n\n"
+             "[Profile0]\nName=first\nIsRelative=1\nPath=Profiles/one\nDefault=1\n\n"
+             "[Profile2]\nName=default\nIsRelative=1\nPath=Profiles/three\n\n"
+             "[Install4F96D1932A9F858E]\nDefault=Profiles/three\nLocked=1\n");
+  firefoxProfile(".mozilla/firefox/Profiles/one", {"one"});
+  firefoxProfile(".mozilla/firefox/Profiles/two", {"two"});
+  firefoxProfile(".mozilla/firefox/Profiles/three", {"three"});
+  EXPECT_EQ(urls(), (std::vector<std::string>{"three", "one", "two"}));
+}
+
+TEST_F(ListOpenTabsTest, AbsolutePathsAndProfilesReachedTwiceCountOnce) {
+  const std::filesystem::path elsewhere = firefoxProfile("elsewhere/profile", {"shared"});
+  const std::filesystem::path own = firefoxProfile(".mozilla/firefox/own", {"own"});
+  std::filesystem::create_directory_symlink(elsewhere, home.path() / "alias");
+  home.write(".config/mozilla/firefox/profiles.ini",
+             "[Profile0]\nIsRelative=0\nPath=" + elsewhere.string() + "\n");
+  home.write(".mozilla/firefox/profiles.ini",
+             "[Profile0]\r\nIsRelative=0\r\nPath=" + (home.path() / "alias").string() +
+                 "\r\n[Profile1]\r\nIsRelative=1\r\nPath=own\r\n"
+                 "[Profile2]\r\nIsRelative=1\r\nPath=./own\r\n"
+                 "[Profile3]\r\nIsRelative=1\r\nPath=missing\r\n");
+  const std::vector<OpenTab> tabs = ListOpenTabs(home.path());
+  ASSERT_EQ(tabs.size(), 2u);
+  EXPECT_EQ(tabs[0].url, "shared");
+  EXPECT_EQ(tabs[0].profile, elsewhere.string());
+  EXPECT_EQ(tabs[1].url, "own");
+  EXPECT_EQ(tabs[1].profile, own.string());
+}
+
+TEST_F(ListOpenTabsTest, OnlyLiveLockOwnersCount) {
+  const std::string pid = std::to_string(::getpid());
+  const std::string dead = std::to_string(DeadPid());
+  const struct {
+    std::string lock;
+    bool running;
+  } cases[] = {
+      {"127.0.0.1:+" + pid, true},
+      {"192.168.7.3:+" + pid, true},
+      {"::1:+" + pid, true},
+      {"127.0.0.1:" + pid, true},
+      {ThisHost() + ":+" + pid, true},
+      {"127.0.0.1:+" + dead, false},
+      {"other-host.invalid:+" + pid, false},
+      {"127.0.0.1:+", false},
+      {"127.0.0.1:+-5", false},
+      {"127.0.0.1:+12x", false},
+      {"127.0.0.1:+99999999999999999999", false},
+      {pid, false},
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    TempHome fresh;
+    fresh.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"p"}));
+    fresh.write(".mozilla/firefox/p/sessionstore-backups/recovery.jsonlz4",
+                MozLz4(FirefoxSessionJson({{"u"}})));
+    if (!c.lock.empty()) fresh.link(".mozilla/firefox/p/lock", c.lock);
+    EXPECT_EQ(ListOpenTabs(fresh.path()).size(), c.running ? 1u : 0u) << "lock " << c.lock;
+  }
+}
+
+TEST_F(ListOpenTabsTest, LockedParentlockMeansRunning) {
+  home.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"p"}));
+  firefoxProfile(".mozilla/firefox/p", {"held"}, "127.0.0.1:+" + std::to_string(DeadPid()));
+  const std::filesystem::path parentlock = home.write(".mozilla/firefox/p/.parentlock", "");
+  EXPECT_TRUE(urls().empty());
+
+  // An open-file-description lock conflicts with the reader's probe even in
+  // the same process, like Firefox's lock from its own process.
+  const int fd = ::open(parentlock.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+  EXPECT_EQ(urls(), std::vector<std::string>{"held"});
+  ::close(fd);
+  EXPECT_TRUE(urls().empty());
+}
+
+TEST_F(ListOpenTabsTest, BackupStandsInForBrokenLiveFile) {
+  home.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"p"}));
+  firefoxProfile(".mozilla/firefox/p", {"live"});
+  home.write(".mozilla/firefox/p/sessionstore-backups/recovery.baklz4",
+             MozLz4(FirefoxSessionJson({{"backup"}})));
+  EXPECT_EQ(urls(), std::vector<std::string>{"live"});
+  home.write(".mozilla/firefox/p/sessionstore-backups/recovery.jsonlz4", "broken");
+  EXPECT_EQ(urls(), std::vector<std::string>{"backup"});
+}
+
+TEST_F(ListOpenTabsTest, UnreadableSessionsOfRunningFirefoxRaise) {
+  const std::string live = ".mozilla/firefox/p/sessionstore-backups/recovery.jsonlz4";
+  std::string shortened = MozLz4(FirefoxSessionJson({{"u"}}));
+  shortened[8] = static_cast<char>(shortened[8] - 1);
+  const struct {
+    const char* name;
+    std::function<void(const TempHome&)> spoil;
+    const char* reason;
+  } cases[] = {
+      {"missing", [&](const TempHome& h) { std::filesystem::remove(h.path() / live); },
+       "file not found"},
+      {"bad magic", [&](const TempHome& h) { h.write(live, "mozLz41\0garbage"); }, "bad magic"},
+      {"wrong size", [&](const TempHome& h) { h.write(live, shortened); }, "declared"},
+      {"bad JSON", [&](const TempHome& h) { h.write(live, MozLz4("{\"windows\":[")); },
+       "invalid JSON"},
+      {"FIFO",
+       [&](const TempHome& h) {
+         std::filesystem::remove(h.path() / live);
+         ASSERT_EQ(::mkfifo((h.path() / live).c_str(), 0600), 0);
+       },
+       "not a regular file"},
+  };
+  for (const auto& c : cases) {
+    TempHome fresh;
+    fresh.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"p"}));
+    fresh.write(live, MozLz4(FirefoxSessionJson({{"u"}})));
+    fresh.link(".mozilla/firefox/p/lock", LiveFirefoxLock());
+    c.spoil(fresh);
+    try {
+      ListOpenTabs(fresh.path());
+      ADD_FAILURE() << c.name << ": no error";
+    } catch (const Error& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find((fresh.path() / live).string()), std::string::npos) << message;
+      EXPECT_NE(message.find(c.reason), std::string::npos) << c.name << ": " << message;
+    }
+    // The same file in a profile nobody runs is no concern.
+    std::filesystem::remove(fresh.path() / ".mozilla/firefox/p/lock");
+    EXPECT_TRUE(ListOpenTabs(fresh.path()).empty()) << c.name;
+  }
+}
+
+TEST_F(ListOpenTabsTest, OneReadableSessionIsEnough) {
+  home.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"bad", "good"}));
+  firefoxProfile(".mozilla/firefox/bad", {"x"});
+  home.write(".mozilla/firefox/bad/sessionstore-backups/recovery.jsonlz4", MozLz4("not json"));
+  firefoxProfile(".mozilla/firefox/good", {"good"});
+  EXPECT_EQ(urls(), std::vector<std::string>{"good"});
+  std::filesystem::remove(home.path() / ".mozilla/firefox/good/lock");
+  EXPECT_NE(failure().find("invalid JSON"), std::string::npos);
+}
+
+TEST_F(ListOpenTabsTest, FirefoxThenChromiumThenChrome) {
+  home.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"p"}));
+  firefoxProfile(".mozilla/firefox/p", {"firefox"});
+  chromium(".config/google-chrome", SnssWriter().tab(1, 1, 0, "chrome"));
+  chromium(".config/chromium", SnssWriter().tab(1, 1, 0, "chromium"));
+  const std::vector<OpenTab> tabs = ListOpenTabs(home.path());
+  ASSERT_EQ(tabs.size(), 3u);
+  EXPECT_EQ(tabs[0].url, "firefox");
+  EXPECT_EQ(tabs[1].browser, "Chromium");
+  EXPECT_EQ(tabs[1].url, "chromium");
+  EXPECT_EQ(tabs[1].profile, (home.path() / ".config/chromium/Default").string());
+  EXPECT_EQ(tabs[2].browser, "Google Chrome");
+  EXPECT_EQ(tabs[2].url, "chrome");
+}
+
+TEST_F(ListOpenTabsTest, ChromiumNeedsLiveOwnerOnThisHost) {
+  const std::string pid = std::to_string(::getpid());
+  const struct {
+    std::string lock;
+    bool running;
+  } cases[] = {
+      {ThisHost() + "-" + pid, true},
+      {ThisHost() + "-" + std::to_string(DeadPid()), false},
+      {"other-host.invalid-" + pid, false},
+      {ThisHost() + "-", false},
+      {ThisHost(), false},
+  };
+  for (const auto& c : cases) {
+    TempHome fresh;
+    fresh.write(".config/chromium/Default/Sessions/Session_1",
+                SnssWriter().tab(1, 1, 0, "u").bytes());
+    fresh.link(".config/chromium/SingletonLock", c.lock);
+    EXPECT_EQ(ListOpenTabs(fresh.path()).size(), c.running ? 1u : 0u) << c.lock;
+  }
+}
+
+TEST_F(ListOpenTabsTest, ChromiumProfilesFromLocalStateSorted) {
+  chromium(".config/chromium", SnssWriter().tab(1, 1, 0, "default"));
+  home.write(".config/chromium/Profile 2/Sessions/Session_5",
+             SnssWriter().tab(1, 1, 0, "p2").bytes());
+  home.write(".config/chromium/Profile 10/Sessions/Session_5",
+             SnssWriter().tab(1, 1, 0, "p10").bytes());
+  home.write(".config/chromium/Local State",
+             R"({"profile":{"info_cache":{"Profile 2":{"name":"Work"},"Default":{"name":"Me"},
+                 "Profile 10":{"name":"x"},"../escape":{},"":{}},
+                 "last_active_profiles":["Profile 2"]},"other":{"info_cache":{"Nope":{}}}})");
+  EXPECT_EQ(urls(), (std::vector<std::string>{"default", "p10", "p2"}));
+  home.write(".config/chromium/Local State", "{broken");
+  EXPECT_EQ(urls(), std::vector<std::string>{"default"});
+}
+
+TEST_F(ListOpenTabsTest, ChromiumNewestReadableSessionFile) {
+  chromium(".config/chromium", SnssWriter().tab(1, 1, 0, "old"));
+  const std::string sessions = ".config/chromium/Default/Sessions/";
+  home.write(sessions + "Session_13312345678901235", SnssWriter().tab(1, 1, 0, "newer").bytes());
+  home.write(sessions + "Session_9", SnssWriter().tab(1, 1, 0, "shorter number").bytes());
+  home.write(sessions + "Tabs_99999999999999999999", SnssWriter().tab(1, 1, 0, "tabs").bytes());
+  home.write(sessions + "Session_99999999999999999999x", SnssWriter().tab(1, 1, 0, "no").bytes());
+  EXPECT_EQ(urls(), std::vector<std::string>{"newer"});
+
+  // Encrypted or broken newer files give way to the next older one.
+  home.write(sessions + "Session_13312345678901236", SnssWriter(4).bytes());
+  home.write(sessions + "Session_013312345678901237", "SNS");
+  EXPECT_EQ(urls(), std::vector<std::string>{"newer"});
+}
+
+TEST_F(ListOpenTabsTest, ChromiumOlderCurrentSessionLayout) {
+  home.link(".config/chromium/SingletonLock", LiveChromiumLock());
+  home.write(".config/chromium/Default/Current Session",
+             SnssWriter(1).tab(1, 1, 0, "current session").bytes());
+  EXPECT_EQ(urls(), std::vector<std::string>{"current session"});
+}
+
+TEST_F(ListOpenTabsTest, UnreadableChromiumSessionRaises) {
+  chromium(".config/chromium", SnssWriter());
+  home.write(".config/chromium/Default/Sessions/Session_13312345678901234",
+             std::string("SNSX\1\0\0\0", 8));
+  const std::string message = failure();
+  EXPECT_NE(message.find("Session_13312345678901234: not a session file (bad magic)"),
+            std::string::npos)
+      << message;
+
+  home.write(".config/chromium/Default/Sessions/Session_13312345678901234", "SNS");
+  EXPECT_NE(failure().find("too short"), std::string::npos);
+
+  std::filesystem::remove_all(home.path() / ".config/chromium/Default");
+  EXPECT_NE(failure().find("Current Session: file not found"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillo::browser
