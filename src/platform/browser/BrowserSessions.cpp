@@ -7,6 +7,7 @@
 #include <functional>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "core/Error.h"
 #include "platform/browser/ChromiumProfiles.h"

@@ -1,5 +1,6 @@
 #include "platform/browser/FirefoxSession.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <nlohmann/json.hpp>
