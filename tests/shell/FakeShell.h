@@ -1,0 +1,69 @@
+#pragma once
+
+// A scripted window list for tests of everything that reads open browser
+// windows (GetBrowserUrl and the window's second button). Constructing a
+// FakeShell installs it in place of the platform's list; destroying it
+// restores the platform's.
+//
+//   quillo::shell::testing::FakeShell shell;
+//   shell.windows = {FakeWindow::Browser(u"http://other.example/"),
+//                    FakeWindow::Browser(u"http://listings.example/a")};
+//   quillo::GetBrowserUrl("http://listings.example/");  // "http://listings.example/a"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ShellWindows.h"
+
+namespace quillo::shell::testing {
+
+// One window of the fake list.
+struct FakeWindow {
+  // The address; nullopt for a window without the browser interface.
+  std::optional<std::u16string> url;
+  // Item() answers S_FALSE without a window, as for one that just closed.
+  bool closed = false;
+  // What Item(index) and LocationURL answer; a failure code makes them fail.
+  CallResult itemResult;
+  CallResult urlResult;
+
+  static FakeWindow Browser(std::u16string url);
+  static FakeWindow WithoutBrowser();
+  static FakeWindow Closed();
+};
+
+class FakeShell final : public ShellApi {
+ public:
+  FakeShell();
+  ~FakeShell() override;
+  FakeShell(const FakeShell&) = delete;
+  FakeShell& operator=(const FakeShell&) = delete;
+
+  // The list's windows, in list order.
+  std::vector<FakeWindow> windows;
+  // What creating the list answers; lacksListInterface makes a created object
+  // without the window-list interface.
+  CallResult createResult;
+  bool lacksListInterface = false;
+  // What Count answers (the count itself is windows.size()).
+  CallResult countResult;
+  // The system's message texts by code; codes not here have none.
+  std::map<std::int32_t, std::string> systemMessages;
+
+  // Every call in order: "create", "count", "item 0", "browser 0", "url 0", ...
+  std::vector<std::string> calls;
+  // Lists, windows and browser interfaces handed out and not yet released.
+  int liveObjects() const { return live_; }
+
+  CallResult createWindowList(std::unique_ptr<ShellWindowList>& list) override;
+  std::string systemMessage(std::int32_t code) override;
+
+ private:
+  friend class FakeObject;
+  int live_ = 0;
+};
+
+}  // namespace quillo::shell::testing
