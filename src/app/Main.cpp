@@ -1,0 +1,321 @@
+#include "app/Main.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextCursor>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <exception>
+#include <string>
+
+#include "app/ImageButton.h"
+#include "core/BrowserUrl.h"
+#include "core/DownloadRun.h"
+#include "core/Error.h"
+#include "core/Messages.h"
+#include "core/SiteRoot.h"
+#include "core/Texts.h"
+#include "platform/Codepage.h"
+#include "platform/Info.h"
+
+namespace {
+
+// Every text of the program is CP932; these are the window's only ways in
+// and out of Qt's strings.
+QString ToQString(std::string_view cp932) {
+  return QString::fromStdU16String(quillo::cp932::ToUtf16(cp932));
+}
+
+std::string FromQString(const QString& text) {
+  return quillo::cp932::FromUtf16(text.toStdU16String());
+}
+
+// Longest a burst of appended lines waits for its repaint.
+constexpr qint64 kFrameMs = 16;
+
+QFont FormFont() {
+  // "ＭＳ ゴシック" where present, otherwise a Japanese gothic face of the same
+  // build that free systems ship.
+  const QString preferred = QString::fromUtf16(u"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF");
+  QString family = preferred;
+  if (!QFontDatabase::hasFamily(preferred)) {
+    for (const char* fallback :
+         {"IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP", "TakaoGothic", "VL Gothic"}) {
+      if (QFontDatabase::hasFamily(QString::fromLatin1(fallback))) {
+        family = QString::fromLatin1(fallback);
+        break;
+      }
+    }
+  }
+  QFont font(family);
+  // The character height without internal leading is the em size.
+  font.setPixelSize(13);
+  return font;
+}
+
+ErrorBoxHook& ErrorBoxHookSlot() {
+  static ErrorBoxHook hook;
+  return hook;
+}
+
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::NonClientAreaMouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// The four operations through which the download run reaches the window.
+class TForm1::View final : public quillo::RunView {
+ public:
+  explicit View(TForm1& form) : form_(form) {}
+
+  std::string urlText() override { return FromQString(form_.Edit1->text()); }
+
+  void setStatus(std::string_view status) override {
+    form_.statusText_->setText(ToQString(status));
+    form_.showProgress(true);
+  }
+
+  void clearLines() override {
+    form_.Memo1->clear();
+    form_.showProgress(false);
+  }
+
+  // The line and its line break go in at the end, so the area always ends
+  // on an empty line and the first line after a clear is the first line.
+  void appendLine(std::string_view line) override {
+    QTextCursor end(form_.Memo1->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(ToQString(line) + QLatin1Char('\n'));
+    form_.showProgress(false);
+  }
+
+ private:
+  TForm1& form_;
+};
+
+// While a run lasts, the window takes no user input, and a request to close
+// it waits for the run's end: the run is using PageLinks and the controls.
+class TForm1::RunGuard final : public QObject {
+ public:
+  explicit RunGuard(TForm1& form) : form_(form) {
+    form_.running_ = true;
+    form_.sinceShown_.start();
+    // Appending thousands of lines must not pile up undo steps.
+    form_.Memo1->setUndoRedoEnabled(false);
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~RunGuard() override {
+    QCoreApplication::instance()->removeEventFilter(this);
+    form_.Memo1->setUndoRedoEnabled(true);
+    form_.running_ = false;
+  }
+  RunGuard(const RunGuard&) = delete;
+  RunGuard& operator=(const RunGuard&) = delete;
+
+ protected:
+  bool eventFilter(QObject* target, QEvent* event) override {
+    if (IsUserInput(event->type())) return true;
+    if (event->type() == QEvent::Close && (target == &form_ || target == form_.windowHandle())) {
+      form_.closeDeferred_ = true;
+      event->ignore();
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  TForm1& form_;
+};
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Form1"));
+  setFont(FormFont());
+  QPalette white = palette();
+  white.setColor(QPalette::Window, Qt::white);
+  setPalette(white);
+  setAutoFillBackground(true);
+
+  auto* client = new QWidget(this);
+  Panel1 = new QFrame(client);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Panel1->setLineWidth(1);
+  Panel1->setFixedHeight(81);
+
+  Edit1 = new QLineEdit(Panel1);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit1->setGeometry(8, 48, 513, 19);
+  // A flat one-pixel border instead of the style's sunken frame.
+  Edit1->setStyleSheet(
+      QStringLiteral("QLineEdit { border: 1px solid palette(window-text); padding: 0px; }"));
+
+  SpeedButton1 = new ImageButton(QPixmap(QStringLiteral(":/logo.bmp")),
+                                 ToQString(quillo::texts::kLiteCaption), Panel1);
+  SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
+  SpeedButton1->setGeometry(8, 8, 177, 33);
+  SpeedButton2 = new ImageButton(QPixmap(QStringLiteral(":/browser.bmp")),
+                                 ToQString(quillo::texts::kBrowserUrlCaption), Panel1);
+  SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+  SpeedButton2->setGeometry(200, 8, 153, 33);
+  SpeedButton3 = new ImageButton(QPixmap(QStringLiteral(":/csv.bmp")),
+                                 ToQString(quillo::texts::kCsvDownloadCaption), Panel1);
+  SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
+  SpeedButton3->setGeometry(368, 8, 153, 33);
+
+  Memo1 = new QPlainTextEdit(client);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Memo1->setLineWidth(1);
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setTabChangesFocus(true);
+  Memo1->setPlainText(QStringLiteral("Memo1"));
+
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(Panel1);
+  column->addWidget(Memo1, 1);
+  setCentralWidget(client);
+
+  StatusBar = new QStatusBar(this);
+  StatusBar->setObjectName(QStringLiteral("StatusBar"));
+  StatusBar->setFixedHeight(21);
+  StatusBar->setSizeGripEnabled(true);
+  // A status bar keeps the button face colour, not the window's white.
+  QPalette face = StatusBar->palette();
+  face.setColor(QPalette::Window, face.color(QPalette::Button));
+  StatusBar->setPalette(face);
+  StatusBar->setAutoFillBackground(true);
+  // One simple panel across the bar; a label rather than the bar's own
+  // message, which status tips would overwrite.
+  statusText_ = new QLabel(StatusBar);
+  statusText_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  StatusBar->addWidget(statusText_, 1);
+  setStatusBar(StatusBar);
+
+  setTabOrder(Edit1, Memo1);
+  Edit1->setFocus();
+
+  resize(530, 309);
+  if (const QScreen* desktop = screen()) {
+    QRect placed(QPoint(0, 0), size());
+    placed.moveCenter(desktop->geometry().center());
+    move(placed.topLeft());
+  }
+
+  connect(SpeedButton1, &QAbstractButton::clicked, this,
+          [this] { perform(&TForm1::SpeedButton1Click, SpeedButton1); });
+  connect(SpeedButton2, &QAbstractButton::clicked, this,
+          [this] { perform(&TForm1::SpeedButton2Click, SpeedButton2); });
+  connect(SpeedButton3, &QAbstractButton::clicked, this,
+          [this] { perform(&TForm1::SpeedButton3Click, SpeedButton3); });
+
+  view_ = std::make_unique<View>(*this);
+  FormCreate(this);
+}
+
+TForm1::~TForm1() { FormDestroy(this); }
+
+void TForm1::SpeedButton1Click(QObject* /*Sender*/) {
+  quillo::LaunchTarget(std::string(quillo::kSiteRoot) + "/lite/", "");
+}
+
+void TForm1::SpeedButton2Click(QObject* /*Sender*/) {
+  const std::string url = quillo::GetBrowserUrl(std::string(quillo::kSiteRoot) + "/");
+  if (!url.empty()) Edit1->setText(ToQString(url));
+}
+
+void TForm1::SpeedButton3Click(QObject* /*Sender*/) {
+  if (running_) return;
+  RunGuard guard(*this);
+  quillo::DownloadRun(*view_, *PageLinks);
+}
+
+void TForm1::FormCreate(QObject* /*Sender*/) {
+  PageLinks = std::make_unique<quillo::PageLinkList>();
+}
+
+void TForm1::FormDestroy(QObject* /*Sender*/) { PageLinks.reset(); }
+
+void TForm1::ShowError(std::string_view message) {
+  QMessageBox box(QMessageBox::Critical,
+                  ApplicationTitleOf(QCoreApplication::applicationFilePath()),
+                  ToQString(quillo::WithFullStop(message)), QMessageBox::Ok, this);
+  box.setTextFormat(Qt::PlainText);
+  if (const ErrorBoxHook& hook = ErrorBoxHookSlot()) {
+    hook(box);
+  } else {
+    box.exec();
+  }
+}
+
+void TForm1::perform(void (TForm1::*action)(QObject*), QObject* sender) {
+  try {
+    (this->*action)(sender);
+  } catch (const quillo::Error& e) {
+    ShowError(e.message());
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+  if (closeDeferred_ && !running_) {
+    closeDeferred_ = false;
+    close();
+  }
+}
+
+void TForm1::showProgress(bool now) {
+  if (!now && sinceShown_.elapsed() < kFrameMs) return;
+  // The area follows the lines as they come in.
+  Memo1->moveCursor(QTextCursor::End);
+  // Paints what changed; the run guard keeps user input out meanwhile.
+  QCoreApplication::processEvents();
+  sinceShown_.start();
+}
+
+QString ApplicationTitleOf(const QString& executablePath) {
+  const QString fileName = QFileInfo(executablePath).fileName();
+  return ToQString(quillo::ApplicationTitle(FromQString(fileName)));
+}
+
+void SetErrorBoxHookForTesting(ErrorBoxHook hook) { ErrorBoxHookSlot() = std::move(hook); }

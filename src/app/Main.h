@@ -1,0 +1,78 @@
+#pragma once
+
+// The main window: toolbar panel with three image buttons and the URL field,
+// the result area and the status bar. It hosts the download run and shows
+// every error that escapes a button's action.
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "core/PageParsing.h"
+
+class ImageButton;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMessageBox;
+class QPlainTextEdit;
+class QStatusBar;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  QFrame* Panel1;
+  QLineEdit* Edit1;
+  ImageButton* SpeedButton1;
+  ImageButton* SpeedButton2;
+  ImageButton* SpeedButton3;
+  QPlainTextEdit* Memo1;
+  QStatusBar* StatusBar;
+
+  // Button actions; errors leave them and are shown by whoever clicked.
+  void SpeedButton1Click(QObject* Sender);
+  void SpeedButton2Click(QObject* Sender);
+  void SpeedButton3Click(QObject* Sender);
+  void FormCreate(QObject* Sender);
+  void FormDestroy(QObject* Sender);
+
+  // Shows an error message (CP932) in the modal error box.
+  void ShowError(std::string_view message);
+
+  // True while a download run is going on.
+  bool running() const { return running_; }
+
+ private:
+  class View;
+  class RunGuard;
+
+  std::unique_ptr<quillo::PageLinkList> PageLinks;
+
+  // Runs a button's action and shows the error that escapes it.
+  void perform(void (TForm1::*action)(QObject*), QObject* sender);
+  // Lets the status bar and the result area repaint during a run; line
+  // appends are coalesced to about one repaint per frame.
+  void showProgress(bool now);
+
+  QLabel* statusText_;
+  std::unique_ptr<View> view_;
+  bool running_ = false;
+  bool closeDeferred_ = false;
+  QElapsedTimer sinceShown_;
+};
+
+// The application's title from the executable's path: its file name cut
+// before the first full stop, every character after the first in lower case.
+QString ApplicationTitleOf(const QString& executablePath);
+
+// The error box is shown modally. A test installs a hook that receives the
+// prepared box instead, so that nothing blocks; nullptr restores the box.
+using ErrorBoxHook = std::function<void(QMessageBox& box)>;
+void SetErrorBoxHookForTesting(ErrorBoxHook hook);

@@ -1,0 +1,48 @@
+// quillo: the window program. Start order: socket library, COM (the shell
+// side), the toolkit, the main window; the end runs in reverse.
+
+#include <QApplication>
+#include <QIcon>
+#include <cstdint>
+
+#include "app/Main.h"
+#include "core/Http.h"
+#include "platform/Info.h"
+
+namespace {
+
+struct SocketLibrary {
+  SocketLibrary() { quillo::HttpStartup(); }
+  ~SocketLibrary() { quillo::HttpCleanup(); }
+  SocketLibrary(const SocketLibrary&) = delete;
+  SocketLibrary& operator=(const SocketLibrary&) = delete;
+};
+
+struct ComLibrary {
+  ComLibrary() { quillo::InfoStartup(); }
+  ~ComLibrary() { quillo::InfoCleanup(); }
+  ComLibrary(const ComLibrary&) = delete;
+  ComLibrary& operator=(const ComLibrary&) = delete;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The layout is in pixels at 96 dots per inch and is not rescaled.
+  if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) {
+    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  }
+
+  const SocketLibrary sockets;
+  const ComLibrary com;
+  QApplication app(argc, argv);
+  // The application's title names the task-bar entry and the error box. It
+  // is not the display name, which Qt would append to the caption "Form1".
+  QApplication::setApplicationName(ApplicationTitleOf(QApplication::applicationFilePath()));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillo.png")));
+
+  TForm1 form;
+  quillo::SetLaunchOwner(static_cast<std::uintptr_t>(form.winId()));
+  form.show();
+  return QApplication::exec();
+}
