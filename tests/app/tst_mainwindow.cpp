@@ -1,0 +1,536 @@
+// The main window on the offscreen platform: layout, keyboard, the error box
+// (through its test hook) and downloads against a loopback test server.
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QFontInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QWindow>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ImageButton.h"
+#include "app/Main.h"
+#include "core/PageParsing.h"
+#include "core/Pages.h"
+#include "core/SiteRoot.h"
+#include "core/TestServer.h"
+#include "core/TextRules.h"
+#include "core/Texts.h"
+#include "platform/Codepage.h"
+
+using quillo::testing::Anchor;
+using quillo::testing::LoopbackSockets;
+using quillo::testing::Page;
+using quillo::testing::Reply;
+using quillo::testing::ScopedSockets;
+using quillo::testing::TestServer;
+
+namespace {
+
+const std::string kHeadOk = "HTTP/1.0 200 OK\r\n\r\n";
+const std::string kSiteHost(quillo::kSiteRoot.substr(7));
+const std::string kFirstPage = "http://" + kSiteHost + "/servlet/p1";
+
+QString Shown(std::string_view cp932) {
+  return QString::fromStdU16String(quillo::cp932::ToUtf16(cp932));
+}
+
+QString Progress(int page, int total) {
+  return Shown(quillo::text::Format(quillo::texts::kPageProgressFormat, {page, total}));
+}
+
+// Each page is answered to its HEAD probe and then to its GET.
+std::vector<Reply> Serve(const std::vector<std::string>& pages) {
+  std::vector<Reply> replies;
+  for (const auto& page : pages) {
+    replies.push_back({kHeadOk});
+    replies.push_back({page});
+  }
+  return replies;
+}
+
+// Loopback for the site's host; every other name is unknown, so that no test
+// waits on a real name server.
+class OfflineSockets : public LoopbackSockets {
+ public:
+  using LoopbackSockets::LoopbackSockets;
+  std::optional<std::uint32_t> hostByName(const std::string& name) override {
+    if (name == kSiteHost) return LoopbackSockets::hostByName(name);
+    return std::nullopt;
+  }
+};
+
+struct ShownBox {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon;
+  QMessageBox::StandardButtons buttons;
+  Qt::TextFormat format;
+};
+
+// Records the status text each time the status bar paints, and lets a test
+// act from inside a run at that moment.
+class StatusPaints : public QObject {
+ public:
+  explicit StatusPaints(QLabel* label) : label_(label) { label_->installEventFilter(this); }
+  QStringList texts;
+  std::function<void(const QString&)> onPaint;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint && (texts.isEmpty() || texts.last() != label_->text())) {
+      texts << label_->text();
+      if (onPaint) onPaint(label_->text());
+    }
+    return false;
+  }
+
+ private:
+  QLabel* label_;
+};
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void initialState();
+  void geometry_data();
+  void geometry();
+  void resizing_data();
+  void resizing();
+  void keyboard();
+  void imageButtons_data();
+  void imageButtons();
+  void errorBox_data();
+  void errorBox();
+  void applicationTitle_data();
+  void applicationTitle();
+  void download_data();
+  void download();
+  void urlFieldGoesOutAsCp932();
+  void closeDuringRun_data();
+  void closeDuringRun();
+  void tenThousandLines();
+
+ private:
+  void serve(std::vector<Reply> replies);
+  QString statusText() const { return form_->StatusBar->findChild<QLabel*>()->text(); }
+
+  std::unique_ptr<TForm1> form_;
+  std::vector<ShownBox> boxes_;
+  std::optional<TestServer> server_;
+  std::optional<OfflineSockets> sockets_;
+  std::optional<ScopedSockets> scope_;
+};
+
+void TestMainWindow::init() {
+  boxes_.clear();
+  SetErrorBoxHookForTesting([this](QMessageBox& box) {
+    boxes_.push_back(
+        {box.windowTitle(), box.text(), box.icon(), box.standardButtons(), box.textFormat()});
+  });
+  form_ = std::make_unique<TForm1>();
+  form_->show();
+  QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+}
+
+void TestMainWindow::cleanup() {
+  form_.reset();
+  scope_.reset();
+  sockets_.reset();
+  server_.reset();
+  SetErrorBoxHookForTesting(nullptr);
+}
+
+void TestMainWindow::serve(std::vector<Reply> replies) {
+  server_.emplace(std::move(replies));
+  sockets_.emplace(server_->port(), std::vector<std::string>{kSiteHost});
+  scope_.emplace(*sockets_);
+}
+
+void TestMainWindow::initialState() {
+  QCOMPARE(form_->windowTitle(), QStringLiteral("Form1"));
+  QCOMPARE(form_->windowHandle()->title(), QStringLiteral("Form1"));
+  QCOMPARE(form_->Edit1->text(), QString());
+  QCOMPARE(form_->Memo1->toPlainText(), QStringLiteral("Memo1"));
+  QCOMPARE(statusText(), QString());
+  QCOMPARE(form_->SpeedButton1->text(), QStringLiteral("ライト版"));
+  QCOMPARE(form_->SpeedButton2->text(), QStringLiteral("IEからURLを取得"));
+  QCOMPARE(form_->SpeedButton3->text(), QStringLiteral("CSVでダウンロード"));
+  QTRY_COMPARE(QApplication::focusWidget(), form_->Edit1);
+
+  QCOMPARE(form_->palette().color(QPalette::Window), QColor(Qt::white));
+  QCOMPARE(form_->Panel1->frameShadow(), QFrame::Raised);
+  QCOMPARE(form_->Panel1->lineWidth(), 1);
+  QCOMPARE(form_->Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+  QVERIFY(form_->Memo1->horizontalScrollBar()->isVisible());
+  QVERIFY(form_->Memo1->verticalScrollBar()->isVisible());
+  QVERIFY(!form_->Memo1->isReadOnly());
+  QVERIFY(form_->StatusBar->isSizeGripEnabled());
+
+  // One Japanese gothic face at 13 pixels throughout.
+  const QString family = QFontInfo(form_->font()).family();
+  const QList<QWidget*> controls{form_->Edit1,
+                                 form_->SpeedButton1,
+                                 form_->SpeedButton2,
+                                 form_->SpeedButton3,
+                                 form_->Memo1,
+                                 form_->StatusBar,
+                                 form_->StatusBar->findChild<QLabel*>()};
+  for (QWidget* control : controls) {
+    QCOMPARE(QFontInfo(control->font()).family(), family);
+    QCOMPARE(QFontInfo(control->font()).pixelSize(), 13);
+  }
+  QVERIFY(QFontMetrics(form_->font()).inFont(QChar(u'版')));
+}
+
+void TestMainWindow::geometry_data() {
+  QTest::addColumn<QString>("control");
+  QTest::addColumn<QRect>("placed");
+  QTest::newRow("client area") << "Form1" << QRect(0, 0, 530, 309);
+  QTest::newRow("Panel1") << "Panel1" << QRect(0, 0, 530, 81);
+  QTest::newRow("SpeedButton1") << "SpeedButton1" << QRect(8, 8, 177, 33);
+  QTest::newRow("SpeedButton2") << "SpeedButton2" << QRect(200, 8, 153, 33);
+  QTest::newRow("SpeedButton3") << "SpeedButton3" << QRect(368, 8, 153, 33);
+  QTest::newRow("Edit1") << "Edit1" << QRect(8, 48, 513, 19);
+  QTest::newRow("Memo1") << "Memo1" << QRect(0, 81, 530, 207);
+  QTest::newRow("StatusBar") << "StatusBar" << QRect(0, 288, 530, 21);
+}
+
+void TestMainWindow::geometry() {
+  QFETCH(QString, control);
+  QFETCH(QRect, placed);
+  QWidget* widget = control == "Form1" ? form_.get() : form_->findChild<QWidget*>(control);
+  QVERIFY(widget);
+  const QPoint at = widget == form_.get() ? QPoint() : widget->mapTo(form_.get(), QPoint());
+  QCOMPARE(QRect(at, widget->size()), placed);
+}
+
+void TestMainWindow::resizing_data() {
+  QTest::addColumn<QSize>("client");
+  QTest::newRow("wider") << QSize(900, 309);
+  QTest::newRow("taller") << QSize(530, 600);
+  QTest::newRow("both") << QSize(1000, 700);
+  QTest::newRow("narrower than the URL field") << QSize(400, 250);
+}
+
+void TestMainWindow::resizing() {
+  QFETCH(QSize, client);
+  form_->resize(client);
+  const int w = client.width();
+  const int h = client.height();
+  QTRY_COMPARE(form_->Memo1->geometry().translated(form_->centralWidget()->pos()),
+               QRect(0, 81, w, h - 81 - 21));
+  QCOMPARE(form_->Panel1->geometry(), QRect(0, 0, w, 81));
+  QCOMPARE(form_->StatusBar->geometry(), QRect(0, h - 21, w, 21));
+  QCOMPARE(form_->Edit1->geometry(), QRect(8, 48, 513, 19));
+  QCOMPARE(form_->SpeedButton3->geometry(), QRect(368, 8, 153, 33));
+}
+
+void TestMainWindow::keyboard() {
+  // Tab only moves between the URL field and the result area; the buttons
+  // never take the focus.
+  for (QAbstractButton* button : {static_cast<QAbstractButton*>(form_->SpeedButton1),
+                                  static_cast<QAbstractButton*>(form_->SpeedButton2),
+                                  static_cast<QAbstractButton*>(form_->SpeedButton3)}) {
+    QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+  }
+  QTRY_COMPARE(QApplication::focusWidget(), form_->Edit1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), form_->Memo1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QCOMPARE(QApplication::focusWidget(), form_->Edit1);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+  QCOMPARE(QApplication::focusWidget(), form_->Memo1);
+  QCOMPARE(form_->Memo1->toPlainText(), QStringLiteral("Memo1"));  // no tab typed in
+
+  // Enter in the URL field does nothing: no run, no change.
+  form_->Edit1->setFocus();
+  QTest::keyClicks(form_->Edit1, "http://example.invalid/");
+  QTest::keyClick(form_->Edit1, Qt::Key_Return);
+  QTest::keyClick(form_->Edit1, Qt::Key_Enter);
+  QCOMPARE(form_->Edit1->text(), QStringLiteral("http://example.invalid/"));
+  QCOMPARE(QApplication::focusWidget(), form_->Edit1);
+  QCOMPARE(statusText(), QString());
+  QCOMPARE(form_->Memo1->toPlainText(), QStringLiteral("Memo1"));
+  QVERIFY(boxes_.empty());
+}
+
+void TestMainWindow::imageButtons_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("resource");
+  QTest::addColumn<QSize>("imageSize");
+  QTest::newRow("logo") << "SpeedButton1"
+                        << ":/logo.bmp" << QSize(108, 30);
+  QTest::newRow("browser") << "SpeedButton2"
+                           << ":/browser.bmp" << QSize(30, 30);
+  QTest::newRow("csv") << "SpeedButton3"
+                       << ":/csv.bmp" << QSize(32, 30);
+}
+
+void TestMainWindow::imageButtons() {
+  QFETCH(QString, name);
+  QFETCH(QString, resource);
+  QFETCH(QSize, imageSize);
+  auto* button = form_->findChild<ImageButton*>(name);
+  QVERIFY(button);
+  const QImage image = button->image().toImage();
+  QCOMPARE(image.size(), imageSize);
+  QCOMPARE(qAlpha(image.pixel(0, image.height() - 1)), 0);  // the key colour
+  QCOMPARE(qAlpha(image.pixel(image.width() / 2, image.height() / 2)), 255);
+
+  // Drawn: the key colour does not show, image and caption stand centred,
+  // and pressing moves them one pixel right and down.
+  const QColor face = button->palette().color(QPalette::Button);
+  const QImage up = button->grab().toImage();
+  button->setDown(true);
+  const QImage down = button->grab().toImage();
+  button->setDown(false);
+  const QRect inside = button->rect().adjusted(3, 3, -4, -4);
+  QCOMPARE(up.copy(inside), down.copy(inside.translated(1, 1)));
+
+  int first = -1;
+  int last = -1;
+  for (int x = inside.left(); x <= inside.right(); ++x) {
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+      if (QColor(up.pixel(x, y)) != face) {
+        if (first < 0) first = x;
+        last = x;
+        break;
+      }
+    }
+  }
+  QVERIFY(first > 0);
+  QVERIFY2(qAbs(first - (button->width() - 1 - last)) <= 2,
+           qPrintable(QStringLiteral("drawn from x=%1 to x=%2").arg(first).arg(last)));
+  const QImage original(resource);
+  const QRgb keyColour = original.pixel(0, original.height() - 1);
+  for (int y = 0; y < up.height(); ++y) {
+    for (int x = 0; x < up.width(); ++x) QVERIFY(up.pixel(x, y) != keyColour);
+  }
+}
+
+void TestMainWindow::errorBox_data() {
+  QTest::addColumn<QByteArray>("message");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("resolver error ends in a full stop")
+      << QByteArray("[nowhere.invalid] IS INVALID ADDRSS.")
+      << QStringLiteral("[nowhere.invalid] IS INVALID ADDRSS.");
+  QTest::newRow("letter") << QByteArray("Interface not supported")
+                          << QStringLiteral("Interface not supported.");
+  QTest::newRow("digit") << QByteArray("OLE error 80004002")
+                         << QStringLiteral("OLE error 80004002.");
+  QTest::newRow("closing parenthesis") << QByteArray("failed (5)") << QStringLiteral("failed (5)");
+  QTest::newRow("exclamation mark") << QByteArray("stop!") << QStringLiteral("stop!");
+  QTest::newRow("space") << QByteArray("trailing ") << QStringLiteral("trailing ");
+  QTest::newRow("slash is above the full stop") << QByteArray("a/") << QStringLiteral("a/.");
+  QTest::newRow("double-byte character")
+      << QByteArray("\x83G\x83\x89\x81[") << QStringLiteral("エラー.");
+  QTest::newRow("half-width katakana") << QByteArray("\xB4\xD7") << QStringLiteral("ｴﾗ.");
+  QTest::newRow("markup stays text") << QByteArray("<b>x</b>") << QStringLiteral("<b>x</b>.");
+  QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void TestMainWindow::errorBox() {
+  QFETCH(QByteArray, message);
+  QFETCH(QString, shown);
+  form_->ShowError(std::string_view(message.constData(), message.size()));
+  QCOMPARE(boxes_.size(), 1u);
+  QCOMPARE(boxes_[0].text, shown);
+  // The title keeps the first letter as it stands and lowers the rest.
+  QCOMPARE(boxes_[0].title, QStringLiteral("tst_mainwindow"));
+  QCOMPARE(boxes_[0].icon, QMessageBox::Critical);
+  QCOMPARE(boxes_[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+  QCOMPARE(boxes_[0].format, Qt::PlainText);
+  QCOMPARE(form_->windowTitle(), QStringLiteral("Form1"));
+}
+
+void TestMainWindow::applicationTitle_data() {
+  QTest::addColumn<QString>("path");
+  QTest::addColumn<QString>("title");
+  QTest::newRow("plain") << "/usr/bin/quillo"
+                         << "quillo";
+  QTest::newRow("capitals") << "C:/Program Files/QUILLO.EXE"
+                            << "Quillo";
+  QTest::newRow("cut at the first full stop") << "/opt/QuIllo.tar.gz"
+                                              << "Quillo";
+  QTest::newRow("full stop in the directory") << "/opt/q.d/QUILLO"
+                                              << "Quillo";
+  QTest::newRow("second bytes are not letters")
+      << QStringLiteral("/opt/QアB.EXE") << QStringLiteral("Qアb");
+  QTest::newRow("nothing before the full stop") << "/opt/.quillo"
+                                                << "";
+}
+
+void TestMainWindow::applicationTitle() {
+  QFETCH(QString, path);
+  QFETCH(QString, title);
+  QCOMPARE(ApplicationTitleOf(path), title);
+}
+
+void TestMainWindow::download_data() {
+  QTest::addColumn<QString>("url");
+  QTest::addColumn<int>("pagesServed");
+  QTest::addColumn<bool>("failOnPageTwo");
+  QTest::addColumn<QString>("lines");
+  QTest::addColumn<QStringList>("statuses");
+  QTest::addColumn<QString>("error");
+
+  const QString start = Shown(quillo::texts::kDownloadStart);
+  const QString done = Shown(quillo::texts::kDownloadDone);
+  QTest::newRow("three pages") << QString::fromStdString(kFirstPage) << 3 << false
+                               << QStringLiteral("a1\nテスト\nb1\nc1\n")
+                               << QStringList{start, Progress(1, 3), Progress(2, 3), Progress(3, 3),
+                                              done}
+                               << QString();
+  QTest::newRow("error on page two")
+      << QString::fromStdString(kFirstPage) << 1 << true << QStringLiteral("a1\nテスト\n")
+      << QStringList{start, Progress(1, 3), Progress(2, 3)}
+      << QStringLiteral("Connection reset by peer.");
+  QTest::newRow("empty URL field") << QString() << 0 << false << QString()
+                                   << QStringList{start, Progress(1, 1), done} << QString();
+  QTest::newRow("unknown host keeps the previous lines")
+      << QStringLiteral("http://nowhere.invalid/servlet/p1") << 0 << false
+      << QStringLiteral("Memo1") << QStringList{start}
+      << QStringLiteral("[nowhere.invalid] IS INVALID ADDRSS.");
+}
+
+void TestMainWindow::download() {
+  QFETCH(QString, url);
+  QFETCH(int, pagesServed);
+  QFETCH(bool, failOnPageTwo);
+  QFETCH(QString, lines);
+  QFETCH(QStringList, statuses);
+  QFETCH(QString, error);
+
+  const std::vector<std::string> pages{
+      Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1",
+                                                                      "\x83"
+                                                                      "e\x83X\x83g"}),
+      Page({}, {"b1"}), Page({}, {"c1"})};
+  std::vector<Reply> replies = Serve({pages.begin(), pages.begin() + pagesServed});
+  if (failOnPageTwo) replies.push_back({"", 0, true});
+  serve(std::move(replies));
+
+  StatusPaints paints(form_->StatusBar->findChild<QLabel*>());
+  form_->Edit1->setText(url);
+  QTest::mouseClick(form_->SpeedButton3, Qt::LeftButton);
+
+  QCOMPARE(form_->Memo1->toPlainText(), lines);
+  QCOMPARE(statusText(), statuses.last());
+  // Every status text was on the screen while the run went on.
+  QCOMPARE(paints.texts, statuses);
+  if (error.isEmpty()) {
+    QVERIFY(boxes_.empty());
+  } else {
+    QCOMPARE(boxes_.size(), 1u);
+    QCOMPARE(boxes_[0].text, error);
+  }
+  QVERIFY(!form_->running());
+  QCOMPARE(sockets_->openSockets(), 0);
+}
+
+void TestMainWindow::urlFieldGoesOutAsCp932() {
+  serve(Serve({Page({}, {})}));
+  // "é" has no place in code page 932 and goes out as "?".
+  form_->Edit1->setText(QString::fromStdString(kFirstPage) + QStringLiteral("?k=日本é"));
+  QTest::mouseClick(form_->SpeedButton3, Qt::LeftButton);
+  QVERIFY(boxes_.empty());
+  const auto requests = server_->requests();
+  QCOMPARE(requests.size(), 2u);
+  QCOMPARE(requests[1].substr(0, requests[1].find("\r\n")),
+           "GET /servlet/p1?k=\x93\xfa\x96\x7b? HTTP/1.0");
+}
+
+void TestMainWindow::closeDuringRun_data() {
+  QTest::addColumn<bool>("fromWindowSystem");
+  QTest::newRow("close()") << false;
+  QTest::newRow("window system") << true;
+}
+
+void TestMainWindow::closeDuringRun() {
+  QFETCH(bool, fromWindowSystem);
+  serve(Serve({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1"}),
+               Page({}, {"b1"}), Page({}, {"c1"})}));
+  form_->Edit1->setText(QString::fromStdString(kFirstPage));
+
+  // While page 2 is announced: a close request, typing, and a second click
+  // on the download button.
+  StatusPaints paints(form_->StatusBar->findChild<QLabel*>());
+  std::optional<bool> closed;
+  bool stillThere = false;
+  paints.onPaint = [&](const QString& status) {
+    if (status != Progress(2, 3)) return;
+    closed = fromWindowSystem ? form_->windowHandle()->close() : form_->close();
+    stillThere = form_->isVisible();
+    QTest::keyClick(form_->Edit1, Qt::Key_X);
+    QTest::mouseClick(form_->SpeedButton3, Qt::LeftButton);
+    form_->SpeedButton3->click();
+  };
+  QTest::mouseClick(form_->SpeedButton3, Qt::LeftButton);
+
+  QVERIFY(closed.has_value());
+  QVERIFY(!*closed);
+  QVERIFY(stillThere);
+  // The run went on to its end, once, and the window closed afterwards.
+  QCOMPARE(form_->Memo1->toPlainText(), QStringLiteral("a1\nb1\nc1\n"));
+  QCOMPARE(statusText(), Shown(quillo::texts::kDownloadDone));
+  QCOMPARE(server_->requests().size(), 6u);
+  QCOMPARE(form_->Edit1->text(), QString::fromStdString(kFirstPage));
+  QVERIFY(boxes_.empty());
+  QTRY_VERIFY(!form_->isVisible());
+}
+
+void TestMainWindow::tenThousandLines() {
+  constexpr int kLines = 10000;
+  std::vector<std::string> entries;
+  for (int i = 1; i <= kLines; ++i) {
+    entries.push_back("entry " + std::to_string(i) +
+                      ",\x83"
+                      "e\x83X\x83g,2024/01/01");
+  }
+  const std::string page = Page({}, entries);
+  serve(Serve({page}));
+  form_->Edit1->setText(QString::fromStdString(kFirstPage));
+
+  QElapsedTimer parsing;
+  parsing.start();
+  int parsed = 0;
+  quillo::ExtractEntries(page, [&parsed](std::string_view) { ++parsed; });
+  const qint64 parseMs = parsing.elapsed();
+  QCOMPARE(parsed, kLines);
+
+  QElapsedTimer run;
+  run.start();
+  QTest::mouseClick(form_->SpeedButton3, Qt::LeftButton);
+  const qint64 runMs = run.elapsed();
+  qInfo("%d lines: run %lld ms, of which parsing %lld ms", kLines, runMs, parseMs);
+
+  QVERIFY(boxes_.empty());
+  QCOMPARE(form_->Memo1->blockCount(), kLines + 1);  // the last line ends with a break
+  QCOMPARE(form_->Memo1->document()->findBlockByNumber(kLines - 1).text(),
+           QStringLiteral("entry 10000,テスト,2024/01/01"));
+  // Generous for a loaded machine; a per-line repaint or a quadratic append
+  // takes far longer.
+  QVERIFY2(runMs < 5000, qPrintable(QString::number(runMs)));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
