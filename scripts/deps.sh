@@ -6,7 +6,7 @@ set -euo pipefail
 
 want=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev liblz4-dev nlohmann-json3-dev
-      fonts-ipafont-gothic xvfb xauth)
+      fonts-ipafont-gothic xvfb xauth xdg-utils)
 if [[ "${1:-build}" == test ]]; then
   want+=(iproute2 nginx-light xdotool xclip x11-utils imagemagick
          mingw-w64 g++-mingw-w64-x86-64-posix firefox-esr python3 clang-format)

@@ -4,7 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "core/Error.h"
+#include "platform/Codepage.h"
 
 namespace quillo::shell {
 namespace {
@@ -60,10 +60,9 @@ class OpenTabList final : public ShellWindowList {
     loadResult_ = CallResult{};
     try {
       for (const browser::OpenTab& tab : listTabs_()) urls_.push_back(Utf16FromUtf8(tab.url));
-    } catch (const Error& e) {
-      loadResult_ = CallResult{kFail, e.message()};
     } catch (const std::exception& e) {
-      loadResult_ = CallResult{kFail, e.what()};
+      // The session readers speak UTF-8 (file paths); messages are CP932.
+      loadResult_ = CallResult{kFail, cp932::FromUtf8(e.what())};
     }
     if (loadResult_->failed()) urls_.clear();
     return *loadResult_;
