@@ -1,0 +1,97 @@
+"""quillo-cli against the demo site served by nginx in a network namespace:
+every entry of every page in order, the status texts in order, the requests
+nginx saw, and a run whose further pages cannot be reached.
+
+Usage: cli_e2e.py QUILLO_CLI
+"""
+
+import os
+import subprocess
+import sys
+
+import e2e_support as e2e
+import reference_parser as rp
+
+# A second name for the site, used to reach the first page once the site's
+# own name leads nowhere.
+FRONT_PREFIX = "front."
+
+
+def run_cli(cli, *args):
+    done = subprocess.run([cli, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          timeout=60, check=False)
+    return done.returncode, done.stdout, done.stderr
+
+
+def new_log_lines(seen):
+    """The access log lines after the first seen ones. nginx writes a line
+    before it closes the connection, so a finished run's lines are there."""
+    lines = e2e.access_log()
+    return lines[seen:], len(lines)
+
+
+def check_full_run(cli, url, seen):
+    status, out, err = run_cli(cli, url)
+    if status != 0:
+        raise e2e.Failure("quillo-cli exited %d: %s" % (status, err.decode("utf-8", "replace")))
+    e2e.compare_text("entries (UTF-8)", out.decode("utf-8"), e2e.expected_text("entries.txt"))
+    e2e.compare_text("status texts", err.decode("utf-8"), e2e.expected_text("status.txt"))
+    lines, seen = new_log_lines(seen)
+    e2e.check_requests(lines, e2e.demo_pages())
+
+    status, out, err = run_cli(cli, "--raw", url)
+    if status != 0:
+        raise e2e.Failure("quillo-cli --raw exited %d" % status)
+    e2e.compare_bytes("entries (--raw, cp932)", out,
+                      e2e.read_bytes(os.path.join(e2e.EXPECTED, "entries.cp932.txt")))
+    e2e.compare_text("status texts (--raw)", err.decode("utf-8"), e2e.expected_text("status.txt"))
+    lines, seen = new_log_lines(seen)
+    e2e.check_requests(lines, e2e.demo_pages())
+    return seen
+
+
+def check_second_page_refused(cli, seen):
+    host = os.environ["QUILLO_SITE_HOST"]
+    front = FRONT_PREFIX + host
+    e2e.move_site_host_away(front)
+    url = "http://%s/servlet/result1.html" % front
+    status, out, err = run_cli(cli, url)
+    if status != 1:
+        raise e2e.Failure("quillo-cli exited %d, expected 1 for a refused page 2" % status)
+
+    first = len(rp.extract_entries(e2e.read_bytes(os.path.join(e2e.PAGES, "result1.html"))))
+    e2e.compare_text("entries before the failure", out.decode("utf-8"),
+                     "".join(e2e.expected_lines("entries.txt")[:first]))
+    # The run stops while announcing page 2; the message comes last.
+    statuses = e2e.expected_lines("status.txt")[:3]
+    e2e.compare_text("status texts and message", err.decode("utf-8"),
+                     "".join(statuses) + "Connection refused.\n")
+    lines, _ = new_log_lines(seen)
+    e2e.check_requests(lines, ["result1.html"])
+
+
+def inside(cli):
+    url = os.environ["QUILLO_DEMO_URL"]
+    e2e.log("demo site: %s in namespace %s" % (url, os.environ["QUILLO_NETNS"]))
+    seen = check_full_run(cli, url, len(e2e.access_log()))
+    check_second_page_refused(cli, seen)
+    e2e.log("PASS")
+
+
+def main():
+    args = sys.argv[1:]
+    if args[-1:] == ["--inside"]:
+        try:
+            inside(os.path.abspath(args[0]))
+        except e2e.Failure as failure:
+            print("FAIL: %s" % failure, flush=True)
+            sys.exit(1)
+        return
+    if len(args) != 1:
+        sys.exit(__doc__)
+    e2e.require_root("quillo-cli against the demo site")
+    e2e.run_inside_demo_site("cli", [os.path.abspath(__file__), os.path.abspath(args[0])])
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,338 @@
+"""The real quillo window on a virtual X server inside the demo site's
+network namespace, driven the way a person drives it: click into the URL
+field, type the address, click the download button, then select all in the
+result area, copy, and read the clipboard.
+
+Usage: window_e2e.py download|page2-fails QUILLO ARTIFACT_DIR
+
+  download     all four demo pages; the clipboard must hold every expected
+               line; screenshot window-after-run.png
+  page2-fails  the further pages' host leads to an address where nothing
+               listens: the error box titled "quillo" appears over the
+               window, page 1's lines stay; screenshots window-error-box.png
+               and window-after-error.png
+"""
+
+import os
+import select
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+import e2e_support as e2e
+import reference_parser as rp
+
+MODES = ("download", "page2-fails")
+X_TOOLS = ("Xvfb", "xdotool", "xclip", "xprop", "import", "convert")
+
+# Client-area coordinates of the controls, from the window's fixed layout.
+CLIENT_SIZE = (530, 309)
+URL_FIELD = (8 + 513 // 2, 48 + 19 // 2)
+DOWNLOAD_BUTTON = (368 + 153 // 2, 8 + 33 // 2)
+# The result area lies between the 81-pixel panel and the 21-pixel status bar.
+RESULT_AREA = (530 // 2, (81 + 309 - 21) // 2)
+
+# The window's caption; the error box bears the application title, the
+# executable's name.
+MAIN_WINDOW_NAME = "Form1"
+ERROR_BOX_NAME = "quillo"
+
+
+class VirtualDisplay:
+    """Xvfb on the first free display number, which it picks and reports
+    itself (-displayfd), so that parallel runs never collide. Local clients
+    need no cookie; TCP is off."""
+
+    def __init__(self, log_path):
+        read_end, write_end = os.pipe()
+        self.log = open(log_path, "wb")
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_end,), stdout=self.log, stderr=subprocess.STDOUT)
+        os.close(write_end)
+        try:
+            self.name = self._read_display(read_end, log_path)
+        except BaseException:
+            self.stop()
+            raise
+        finally:
+            os.close(read_end)
+
+    @staticmethod
+    def _read_display(read_end, log_path):
+        number = b""
+        deadline = time.monotonic() + 30
+        while not number.endswith(b"\n"):
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([read_end], [], [], left)[0]:
+                raise e2e.Failure("Xvfb reported no display number within 30 s")
+            chunk = os.read(read_end, 16)
+            if not chunk:
+                raise e2e.Failure("Xvfb ended before it was ready (see %s)" % log_path)
+            number += chunk
+        return ":" + number.decode().strip()
+
+    def stop(self):
+        stop_process(self.proc)
+        self.log.close()
+
+
+def stop_process(proc):
+    if proc.poll() is None:
+        proc.terminate()
+        try:
+            proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
+
+
+class Desktop:
+    """The X tools, all pointed at one display."""
+
+    def __init__(self, display):
+        self.env = dict(os.environ)
+        self.env["DISPLAY"] = display
+        self.env.pop("XAUTHORITY", None)
+        self.env.pop("WAYLAND_DISPLAY", None)
+
+    def run(self, *args, check=True, timeout=15):
+        try:
+            done = subprocess.run(list(args), env=self.env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, timeout=timeout, check=False)
+        except subprocess.TimeoutExpired:
+            raise e2e.Failure("%s did not finish within %d s" % (" ".join(args), timeout))
+        if check and done.returncode != 0:
+            raise e2e.Failure("%s failed (%d): %s"
+                              % (" ".join(args), done.returncode,
+                                 done.stderr.decode("utf-8", "replace").strip()))
+        return done
+
+    def xdotool(self, *args, check=True):
+        return self.run("xdotool", *args, check=check).stdout.decode().strip()
+
+    def visible_windows(self, name):
+        # Only mapped windows: Qt's hidden leader window bears the
+        # application's name too.
+        out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % name, check=False)
+        return out.split()
+
+    def geometry(self, window):
+        fields = dict(line.split("=", 1)
+                      for line in self.xdotool("getwindowgeometry", "--shell", window).split())
+        return int(fields["X"]), int(fields["Y"]), int(fields["WIDTH"]), int(fields["HEIGHT"])
+
+    def click(self, x, y):
+        # No --sync: it waits for a motion that never comes when the pointer
+        # is there already. The server handles one client's requests in
+        # order, so the click lands where the pointer went.
+        self.xdotool("mousemove", str(x), str(y), "click", "1")
+
+    def keys(self, *keys):
+        self.xdotool("key", "--delay", "30", *keys)
+
+    def type_text(self, text):
+        self.xdotool("type", "--delay", "30", text)
+
+    def clipboard(self):
+        done = self.run("xclip", "-o", "-selection", "clipboard", "-t", "UTF8_STRING",
+                        check=False, timeout=10)
+        return done.stdout.decode("utf-8", "replace") if done.returncode == 0 else None
+
+    def properties(self, window, *names):
+        return self.run("xprop", "-id", window, *names).stdout.decode("utf-8", "replace")
+
+    def screenshot(self, path, painted=None):
+        """The whole screen into path. With painted (a window), retakes it
+        until that window shows more than a blank area: a window is mapped
+        a moment before it is drawn."""
+        def take():
+            self.run("import", "-window", "root", path, timeout=30)
+            if painted is None:
+                return True
+            x, y, width, height = self.geometry(painted)
+            crop = "%dx%d+%d+%d" % (width, height, x, y)
+            colours = self.run("convert", path, "-crop", crop, "+repage",
+                               "-format", "%k", "info:").stdout.decode().strip()
+            return int(colours) > 8
+
+        e2e.poll("painted window %s in the screenshot" % painted, take, timeout=15, interval=0.2)
+        e2e.log("screenshot: %s" % path)
+
+
+class Window:
+    """The quillo main window and the person in front of it."""
+
+    def __init__(self, desktop, program, log_path):
+        self.desktop = desktop
+        self.log = open(log_path, "wb")
+        env = dict(desktop.env)
+        env["QT_QPA_PLATFORM"] = "xcb"
+        self.runtime_dir = tempfile.mkdtemp(prefix="quillo-e2e-xdg.")
+        env["XDG_RUNTIME_DIR"] = self.runtime_dir
+        self.proc = subprocess.Popen([program], env=env, stdout=self.log,
+                                     stderr=subprocess.STDOUT)
+        self.id = None
+        self.origin = (0, 0)
+
+    def wait_shown(self):
+        desktop = self.desktop
+        self.id = e2e.poll("visible window named %s" % MAIN_WINDOW_NAME,
+                           self._find_main_window, timeout=30)
+        x, y, width, height = desktop.geometry(self.id)
+        if (width, height) != CLIENT_SIZE:
+            raise e2e.Failure("client area is %dx%d, expected %dx%d: the click positions "
+                              "would miss" % ((width, height) + CLIENT_SIZE))
+        self.origin = (x, y)
+        e2e.log("window %s: client area %dx%d at %d,%d" % (self.id, width, height, x, y))
+
+    def _find_main_window(self):
+        if self.proc.poll() is not None:
+            raise e2e.Failure("quillo ended (status %d) before showing its window"
+                              % self.proc.returncode)
+        found = self.desktop.visible_windows(MAIN_WINDOW_NAME)
+        return found[0] if found else None
+
+    def click(self, client_point):
+        self.desktop.click(self.origin[0] + client_point[0], self.origin[1] + client_point[1])
+
+    def copy_all(self, where):
+        """Click into a control, select all, copy, and return the clipboard."""
+        self.click(where)
+        self.desktop.keys("ctrl+a", "ctrl+c")
+        return self.desktop.clipboard()
+
+    def enter_url(self, url):
+        self.click(URL_FIELD)
+        self.desktop.type_text(url)
+        # Read the field back the way a person would check it.
+        e2e.poll("URL field holding %s" % url,
+                 lambda: self.copy_all(URL_FIELD) == url, timeout=15, interval=0.2)
+        e2e.log("typed %s into the URL field" % url)
+
+    def start_download(self):
+        self.click(DOWNLOAD_BUTTON)
+
+    def result_area_equals(self, expected, what, timeout):
+        """Copies the result area until it holds expected. Input reaching the
+        window during the run is dropped, so the first tries may copy
+        nothing new."""
+        last = []
+
+        def probe():
+            last[:] = [self.copy_all(RESULT_AREA)]
+            return last[0] == expected
+
+        try:
+            e2e.poll(what, probe, timeout=timeout, interval=0.3)
+        except e2e.Failure:
+            e2e.compare_text(what, last[0] or "", expected)
+            raise
+        e2e.compare_text(what + " (clipboard)", last[0], expected)
+
+    def stop(self):
+        stop_process(self.proc)
+        self.log.close()
+        shutil.rmtree(self.runtime_dir, ignore_errors=True)
+
+
+def wait_for_requests(pages, timeout):
+    """Polls the access log until every page's GET is in, then checks the
+    whole request sequence."""
+    want = 2 * len(pages)
+
+    def probe():
+        lines = e2e.access_log()
+        return lines if len(lines) >= want else None
+
+    lines = e2e.poll("GET of %s in the access log" % pages[-1], probe, timeout=timeout)
+    e2e.check_requests(lines, pages)
+
+
+def download(window, artifacts):
+    window.enter_url(os.environ["QUILLO_DEMO_URL"])
+    window.start_download()
+    pages = e2e.demo_pages()
+    wait_for_requests(pages, timeout=60)
+    window.result_area_equals(e2e.expected_text("entries.txt"),
+                              "result area after the run", timeout=30)
+    # No request beyond the pages: the run is over.
+    e2e.check_requests(e2e.access_log(), pages)
+    window.desktop.screenshot(os.path.join(artifacts, "window-after-run.png"))
+
+
+def page2_fails(window, artifacts):
+    front = "front." + os.environ["QUILLO_SITE_HOST"]
+    e2e.move_site_host_away(front)
+    window.enter_url("http://%s/servlet/result1.html" % front)
+    window.start_download()
+
+    desktop = window.desktop
+    box = e2e.poll("visible error box titled %s" % ERROR_BOX_NAME,
+                   lambda: (desktop.visible_windows(ERROR_BOX_NAME) or [None])[0],
+                   timeout=60, interval=0.2)
+    props = desktop.properties(box, "WM_TRANSIENT_FOR", "_NET_WM_STATE")
+    if "window id # 0x%x" % int(window.id) not in props or "_NET_WM_STATE_MODAL" not in props:
+        raise e2e.Failure("the box %s is not a modal box over the window:\n%s" % (box, props))
+    e2e.log("error box %s titled %s, modal over the window" % (box, ERROR_BOX_NAME))
+    # Only the first page was fetched: page 2's connection was refused.
+    e2e.check_requests(e2e.access_log(), ["result1.html"])
+    desktop.screenshot(os.path.join(artifacts, "window-error-box.png"), painted=box)
+
+    # OK is the box's default button; the box holds the keyboard focus.
+    x, y, width, height = desktop.geometry(box)
+    desktop.xdotool("mousemove", str(x + width // 2), str(y + height // 2))
+    desktop.keys("Return")
+    e2e.poll("error box gone after OK", lambda: not desktop.visible_windows(ERROR_BOX_NAME),
+             timeout=15)
+
+    first = len(rp.extract_entries(e2e.read_bytes(os.path.join(e2e.PAGES, "result1.html"))))
+    window.result_area_equals("".join(e2e.expected_lines("entries.txt")[:first]),
+                              "result area after the error (page 1's %d lines)" % first,
+                              timeout=15)
+    desktop.screenshot(os.path.join(artifacts, "window-after-error.png"))
+
+
+def inside(mode, program, artifacts):
+    e2e.exit_on_signals()
+    os.makedirs(artifacts, exist_ok=True)
+    display = window = None
+    try:
+        display = VirtualDisplay(os.path.join(artifacts, "xvfb-%s.log" % mode))
+        e2e.log("Xvfb on display %s, demo site %s in namespace %s"
+                % (display.name, os.environ["QUILLO_DEMO_URL"], os.environ["QUILLO_NETNS"]))
+        window = Window(Desktop(display.name), program,
+                        os.path.join(artifacts, "quillo-%s.log" % mode))
+        window.wait_shown()
+        (download if mode == "download" else page2_fails)(window, artifacts)
+    finally:
+        if window is not None:
+            window.stop()
+        if display is not None:
+            display.stop()
+    e2e.log("PASS")
+
+
+def main():
+    args = sys.argv[1:]
+    if args[-1:] == ["--inside"]:
+        try:
+            inside(args[0], os.path.abspath(args[1]), os.path.abspath(args[2]))
+        except e2e.Failure as failure:
+            print("FAIL: %s" % failure, flush=True)
+            sys.exit(1)
+        return
+    if len(args) != 3 or args[0] not in MODES:
+        sys.exit(__doc__)
+    e2e.require_root("the window against the demo site")
+    e2e.require_tools(*X_TOOLS)
+    e2e.run_inside_demo_site(
+        "win-" + args[0].split("-")[0],
+        [os.path.abspath(__file__), args[0], os.path.abspath(args[1]), os.path.abspath(args[2])])
+
+
+if __name__ == "__main__":
+    main()
