@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFontInfo>
 #include <QFrame>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeShell.h"
 #include "app/ImageButton.h"
 #include "app/Main.h"
 #include "core/PageParsing.h"
@@ -128,6 +131,8 @@ class TestMainWindow : public QObject {
   void closeDuringRun_data();
   void closeDuringRun();
   void tenThousandLines();
+  void browserAddressButton();
+  void liteButtonOpensTheLitePage();
 
  private:
   void serve(std::vector<Reply> replies);
@@ -533,4 +538,61 @@ void TestMainWindow::tenThousandLines() {
 }
 
 QTEST_MAIN(TestMainWindow)
+void TestMainWindow::browserAddressButton() {
+  using quillo::shell::testing::FakeShell;
+  using quillo::shell::testing::FakeWindow;
+  const std::u16string site = quillo::cp932::ToUtf16(quillo::kSiteRoot);
+  std::u16string upper = site;
+  for (char16_t& c : upper) c = (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+  FakeShell shell;
+
+  // The first window showing the site wins, whatever the letter case.
+  shell.windows = {FakeWindow::Browser(u"http://other.example/servlet/x"),
+                   FakeWindow::Browser(upper + u"/servlet/list?p=1"),
+                   FakeWindow::Browser(site + u"/servlet/second")};
+  form_->Edit1->setText("typed");
+  QTest::mouseClick(form_->SpeedButton2, Qt::LeftButton);
+  QCOMPARE(form_->Edit1->text(), QString::fromStdU16String(upper + u"/servlet/list?p=1"));
+  QVERIFY(boxes_.empty());
+
+  // Nothing matches: the field keeps what the user had.
+  shell.windows = {FakeWindow::Browser(u"http://other.example/")};
+  form_->Edit1->setText("typed");
+  QTest::mouseClick(form_->SpeedButton2, Qt::LeftButton);
+  QCOMPARE(form_->Edit1->text(), QStringLiteral("typed"));
+  QVERIFY(boxes_.empty());
+
+  // A window without the browser interface ends the search with an error.
+  shell.windows = {FakeWindow::WithoutBrowser(), FakeWindow::Browser(site + u"/x")};
+  QTest::mouseClick(form_->SpeedButton2, Qt::LeftButton);
+  QCOMPARE(form_->Edit1->text(), QStringLiteral("typed"));
+  QCOMPARE(boxes_.size(), 1u);
+  QCOMPARE(boxes_[0].text, QStringLiteral("Interface not supported."));
+  QCOMPARE(shell.liveObjects(), 0);
+}
+
+void TestMainWindow::liteButtonOpensTheLitePage() {
+  // A stand-in for the desktop's opener, first on PATH, records its arguments.
+  QTemporaryDir dir;
+  const QString log = dir.filePath("args");
+  QFile opener(dir.filePath("xdg-open"));
+  QVERIFY(opener.open(QIODevice::WriteOnly));
+  opener.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1.tmp' && mv '%1.tmp' '%1'\n")
+                   .arg(log)
+                   .toUtf8());
+  opener.close();
+  opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QByteArray savedPath = qgetenv("PATH");
+  qputenv("PATH", dir.path().toUtf8() + ":" + savedPath);
+
+  QTest::mouseClick(form_->SpeedButton1, Qt::LeftButton);
+  QTRY_VERIFY(QFile::exists(log));
+  qputenv("PATH", savedPath);
+  QFile args(log);
+  QVERIFY(args.open(QIODevice::ReadOnly));
+  QCOMPARE(QString::fromUtf8(args.readAll()),
+           QString::fromStdU16String(quillo::cp932::ToUtf16(quillo::kSiteRoot)) + "/lite/\n");
+  QVERIFY(boxes_.empty());
+}
+
 #include "tst_mainwindow.moc"
