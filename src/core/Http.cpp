@@ -102,12 +102,18 @@ int GetPath(std::string_view host, std::string_view path, ResponseBuffer& buffer
 
 }  // namespace
 
-int HttpGetUrl(std::string_view url, ResponseBuffer& buffer) {
-  if (url.substr(0, kScheme.size()) != kScheme) return -1;
+std::optional<std::pair<std::string_view, std::string_view>> SplitAddress(std::string_view url) {
+  if (url.substr(0, kScheme.size()) != kScheme) return std::nullopt;
   const std::string_view rest = url.substr(kScheme.size());
   const std::size_t slash = rest.find('/');
-  if (slash == std::string_view::npos) return HttpGetPath(rest, "/", buffer);
-  return HttpGetPath(rest.substr(0, slash), rest.substr(slash), buffer);
+  if (slash == std::string_view::npos) return std::pair{rest, std::string_view("/")};
+  return std::pair{rest.substr(0, slash), rest.substr(slash)};
+}
+
+int HttpGetUrl(std::string_view url, ResponseBuffer& buffer) {
+  const auto address = SplitAddress(url);
+  if (!address) return -1;
+  return HttpGetPath(address->first, address->second, buffer);
 }
 
 int HttpGetPath(std::string_view host, std::string_view path, ResponseBuffer& buffer) {

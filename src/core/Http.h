@@ -4,7 +4,9 @@
 // then, when it answered 200, a GET on a second connection into the buffer.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <utility>
 
 #include "core/ResponseBuffer.h"
 
@@ -14,6 +16,11 @@ namespace quillo {
 // begin with "http://". Raises Error when a socket call fails or the host
 // cannot be resolved.
 int HttpGetUrl(std::string_view url, ResponseBuffer& buffer);
+
+// Host and path of an "http://" address, split at the first "/" behind the
+// scheme (path "/" when there is none); nullopt without the exact scheme.
+// Nothing else is interpreted: a port or user part stays in the host.
+std::optional<std::pair<std::string_view, std::string_view>> SplitAddress(std::string_view url);
 
 // The probe's status; the buffer is filled only when it is 200. Every error
 // leaves as a plain Error with its message, every socket closed first.
