@@ -72,22 +72,28 @@ void ExtractPageLinks(std::string_view text, PageLinkList& links) {
 }
 
 void ExtractEntries(std::string_view text, const LineSink& sink) {
-  const std::string oneLine = text::DeleteAll(text::DeleteAll(text, "\n"), "\r");
-  const text::SearchText page(oneLine);
+  // The markers are searched for in the page as if its line breaks were
+  // deleted, and only each entry is copied without them: a copy of the
+  // whole page would cost as much memory again, and time in page faults.
+  // Every search starts behind a ">" (or at 0), as the rules for such a
+  // search need.
+  const text::SearchText page(text);
+  std::string line;  // one buffer for every entry
   std::size_t pos = 0;
   for (;;) {
-    const std::size_t marker = page.find(markup::kEntryStart, pos);
+    const auto [marker, start] = page.findAcrossLineBreaks(markup::kEntryStart, pos);
     if (marker == text::npos) return;
-    const std::size_t start = marker + markup::kEntryStart.size();
-    const std::size_t end = page.find(markup::kEntryEnd, start);
+    const auto [end, behind] = page.findAcrossLineBreaks(markup::kEntryEnd, start);
     if (end == text::npos) return;
-    pos = end + markup::kEntryEnd.size();
+    pos = behind;
 
-    std::string line(page.visible().substr(start, end - start));
+    text::DeleteLineBreaks(page.visible().substr(start, end - start), line);
     for (int i = 0; i < 8; ++i) {
-      line = i == markup::kCaseIgnoringFragment
-                 ? text::DeleteAllIgnoreCase(line, markup::kEntryFragments[i])
-                 : text::DeleteAll(line, markup::kEntryFragments[i]);
+      if (i == markup::kCaseIgnoringFragment) {
+        text::DeleteAllIgnoreCaseInPlace(line, markup::kEntryFragments[i]);
+      } else {
+        text::DeleteAllInPlace(line, markup::kEntryFragments[i]);
+      }
     }
     sink(line);
   }

@@ -1,6 +1,9 @@
 #include "core/TextRules.h"
 
+#include <array>
+#include <bit>
 #include <cstring>
+#include <vector>
 
 namespace quillo::text {
 namespace {
@@ -37,38 +40,242 @@ class TrailTracker {
   bool cursorOdd_ = false;
 };
 
-std::size_t FindFrom(std::string_view visible, std::string_view pattern, std::size_t from) {
-  if (pattern.empty() || from > visible.size() || visible.size() - from < pattern.size()) {
-    return npos;
+bool HasLeadByte(std::string_view text) {
+  for (char c : text) {
+    if (IsLeadByte(Byte(c))) return true;
   }
-  TrailTracker trail(visible, from);
-  std::size_t pos = from;
-  while (visible.size() - pos >= pattern.size()) {
-    // memchr for the first byte, then a compare: every fragment the program
-    // searches for is short and fixed, so this stays linear in the text.
-    const std::size_t at = visible.find(pattern, pos);
-    if (at == npos) return npos;
-    if (!trail.isTrail(at)) return at;
-    pos = at + 1;
-  }
-  return npos;
+  return false;
 }
 
-// Deletes every occurrence of pattern found in `search` (a text of the same
-// length as `source`, possibly case-folded), copying the bytes of `source`.
+constexpr bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
+
+// Searches one pattern: exactly, or with ASCII letters folded on both sides,
+// or in the text as it would be with its LF and CR deleted.
+//
+// Folding every byte of the text is the same as folding an upper-cased copy
+// only when the pattern holds no lead byte: then no byte of a match but its
+// first can be a second byte, and the first is checked not to be one.
+// Skipping line breaks needs the same of the pattern, and no LF or CR in
+// it: every line break inside a match then follows an ASCII byte, so it is
+// one the deletion would remove, and the second-byte rule gives the same
+// answer with or without the deleted breaks (each ends an even lead run).
+template <bool kFold, bool kSkipBreaks = false>
+class Matcher {
+ public:
+  explicit Matcher(std::string_view pattern) : pattern_(pattern) {}
+
+  // The contract of SearchText::find over an already visible text.
+  std::size_t find(std::string_view visible, std::size_t from) const {
+    const std::size_t m = pattern_.size();
+    const std::size_t n = visible.size();
+    if (m == 0 || from > n || n - from < m) return npos;
+    TrailTracker trail(visible, from);
+
+    // Candidates found by their first byte and compared whole: fast on any
+    // real page. Comparing may cost many bytes per candidate, so it may
+    // spend only about twice the text it has passed; a text built to make
+    // it spend more is searched on by KMP, which never steps back.
+    std::size_t spent = 0;
+    std::size_t pos = from;
+    while (n - pos >= m) {
+      const std::size_t at = nextFirstByte(visible, pos, n - m + 1);
+      if (at == npos) return npos;
+      std::size_t examined = 0;
+      const std::size_t end = matchEnd(visible, at, examined);
+      if (end != npos && !trail.isTrail(at)) return at;
+      pos = at + 1;
+      spent += examined;
+      if (spent > 2 * (pos - from) + 2 * m) return findByKmp(visible, pos, trail);
+    }
+    return npos;
+  }
+
+  // Where the match that begins at `at` ends (behind its last byte), or
+  // npos when the pattern does not stand there; `examined` counts the bytes
+  // looked at.
+  std::size_t matchEnd(std::string_view visible, std::size_t at, std::size_t& examined) const {
+    std::size_t k = 0;
+    std::size_t j = at;
+    while (k < pattern_.size() && j < visible.size()) {
+      if (kSkipBreaks && k > 0 && IsLineBreak(visible[j])) {
+        ++j;
+      } else if (Same(visible[j], pattern_[k])) {
+        ++j;
+        ++k;
+      } else {
+        examined = j - at + 1;
+        return npos;
+      }
+    }
+    examined = j - at;
+    return k == pattern_.size() ? j : npos;
+  }
+
+ private:
+  static char Fold(char c) { return kFold ? UpperAscii(c) : c; }
+  static bool Same(char a, char b) { return Fold(a) == Fold(b); }
+
+  std::size_t nextFirstByte(std::string_view visible, std::size_t pos, std::size_t end) const {
+    const char first = Fold(pattern_[0]);
+    if (!kFold || first < 'A' || first > 'Z') {
+      const void* hit = std::memchr(visible.data() + pos, first, end - pos);
+      if (hit == nullptr) return npos;
+      return static_cast<std::size_t>(static_cast<const char*>(hit) - visible.data());
+    }
+    for (; pos < end; ++pos) {
+      if (Fold(visible[pos]) == first) return pos;
+    }
+    return npos;
+  }
+
+  std::size_t findByKmp(std::string_view visible, std::size_t pos, TrailTracker& trail) const {
+    const std::size_t m = pattern_.size();
+    // border[k]: length of the longest proper border of pattern[0..k].
+    std::vector<std::size_t> border(m, 0);
+    for (std::size_t k = 1, b = 0; k < m; ++k) {
+      while (b > 0 && !Same(pattern_[k], pattern_[b])) b = border[b - 1];
+      if (Same(pattern_[k], pattern_[b])) ++b;
+      border[k] = b;
+    }
+    // Positions of the last m bytes taken, for where a match began when
+    // line breaks were skipped inside it.
+    std::vector<std::size_t> taken(kSkipBreaks ? m : 0);
+    std::size_t count = 0;
+    std::size_t state = 0;
+    for (std::size_t i = pos; i < visible.size(); ++i) {
+      if (kSkipBreaks && state > 0 && IsLineBreak(visible[i])) continue;
+      while (state > 0 && !Same(visible[i], pattern_[state])) state = border[state - 1];
+      if (Same(visible[i], pattern_[state])) ++state;
+      if (kSkipBreaks) taken[count++ % m] = i;
+      if (state == m) {
+        const std::size_t start = kSkipBreaks ? taken[count % m] : i + 1 - m;
+        if (!trail.isTrail(start)) return start;
+        state = border[m - 1];
+      }
+    }
+    return npos;
+  }
+
+  std::string_view pattern_;
+};
+
+std::size_t FindFrom(std::string_view visible, std::string_view pattern, std::size_t from) {
+  return Matcher<false>(pattern).find(visible, from);
+}
+
+// Deletes every occurrence found in `search` (a text of the same length as
+// `source`, possibly case-folded), writing the bytes of `source` to `out`,
+// which may be source's own storage: writing never overtakes reading.
+template <class Match>
+std::size_t DeleteAllInto(std::string_view source, std::string_view search, const Match& match,
+                          std::size_t patternSize, char* out) {
+  const std::string_view visible = VisiblePart(search);
+  std::size_t written = 0;
+  std::size_t pos = 0;
+  auto keep = [&](std::size_t from, std::size_t count) {
+    if (count > 0 && out + written != source.data() + from) {
+      std::memmove(out + written, source.data() + from, count);
+    }
+    written += count;
+  };
+  for (;;) {
+    const std::size_t at = match.find(visible, pos);
+    if (at == npos) break;
+    keep(pos, at - pos);
+    pos = at + patternSize;
+  }
+  keep(pos, source.size() - pos);  // includes everything behind a zero byte
+  return written;
+}
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+
+// The high bit of the first byte of word equal to c is set; bits above it
+// may be set wrongly, bits below it never are. Zero when no byte equals c.
+constexpr std::uint64_t ByteMatches(std::uint64_t word, char c) {
+  const std::uint64_t x = word ^ (kOnes * Byte(c));
+  return (x - kOnes) & ~x & kHighs;
+}
+
+constexpr auto kLead = [] {
+  std::array<bool, 256> lead{};
+  for (int c = 0; c < 256; ++c) lead[c] = IsLeadByte(static_cast<unsigned char>(c));
+  return lead;
+}();
+
+// Whether in[pos] is a second byte, given that in[known] is one exactly
+// when knownTrail: walks back no further than known.
+bool TrailAt(const char* in, std::size_t pos, std::size_t known, bool knownTrail) {
+  std::size_t i = pos;
+  while (i > known && IsLeadByte(Byte(in[i - 1]))) --i;
+  return ((pos - i) % 2 == 1) != (i == known && knownTrail);
+}
+
+// Deletes every a and b that is not a second byte, as DeleteAll of a and
+// then of b would. Both must be neither lead bytes nor zero: a deleted byte
+// then always ends a lead run of even length, so the double-byte rule
+// counted anew behind it agrees with the rule counted from the start, and
+// one walk decides every byte.
+void DeleteSingleBytes(std::string_view text, char a, char b, std::string& out) {
+  const std::string_view visible = VisiblePart(text);
+  const std::size_t n = visible.size();
+  const char* const in = visible.data();
+  // Eight bytes of room behind the end for whole-word stores.
+  out.resize(text.size() + 8);
+  std::size_t written = 0;
+  std::size_t pos = 0;
+  bool trail = false;     // whether in[known] is a second byte
+  std::size_t known = 0;  // the position `trail` speaks of
+  if constexpr (std::endian::native == std::endian::little) {
+    // A word without a or b is copied whole and its lead runs are not looked
+    // at; the state is recovered by walking back, no further than the last
+    // known position, only when a word holds a or b. Pages with rare and
+    // with dense line breaks both stay cheap this way.
+    for (; n - pos >= 8; pos += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, in + pos, 8);
+      if ((ByteMatches(word, a) | ByteMatches(word, b)) == 0) {
+        std::memcpy(out.data() + written, &word, 8);
+        written += 8;
+        continue;
+      }
+      bool t = TrailAt(in, pos, known, trail);
+      std::size_t o = written;
+      char* const dst = out.data();
+      for (std::size_t k = 0; k < 8; ++k) {
+        // Bitwise, not short-circuit: the bytes are too mixed to predict.
+        const char c = in[pos + k];
+        const bool hit = (c == a) | (c == b);
+        dst[o] = c;
+        o += static_cast<std::size_t>(!(hit & !t));
+        t = !t & kLead[Byte(c)];
+      }
+      written = o;
+      trail = t;
+      known = pos + 8;
+    }
+  }
+  bool t = TrailAt(in, pos, known, trail);
+  for (; pos < n; ++pos) {
+    const char c = in[pos];
+    out[written] = c;
+    written += (c == a || c == b) && !t ? 0 : 1;
+    t = !t && IsLeadByte(Byte(c));
+  }
+  const std::string_view hidden = text.substr(n);  // behind the first zero byte
+  std::memcpy(out.data() + written, hidden.data(), hidden.size());
+  out.resize(written + hidden.size());
+}
+
+bool IsSingleNonLeadByte(std::string_view fragment) {
+  return fragment.size() == 1 && fragment[0] != '\0' && !IsLeadByte(Byte(fragment[0]));
+}
+
 std::string DeleteAllIn(std::string_view source, std::string_view search,
                         std::string_view pattern) {
-  const std::string_view visible = VisiblePart(search);
-  std::string out;
-  out.reserve(source.size());
-  std::size_t pos = 0;
-  for (;;) {
-    const std::size_t at = FindFrom(visible, pattern, pos);
-    if (at == npos) break;
-    out.append(source.substr(pos, at - pos));
-    pos = at + pattern.size();
-  }
-  out.append(source.substr(pos));  // includes everything behind a zero byte
+  std::string out(source.size(), '\0');
+  out.resize(DeleteAllInto(source, search, Matcher<false>(pattern), pattern.size(), out.data()));
   return out;
 }
 
@@ -103,6 +310,15 @@ std::size_t SearchText::find(std::string_view pattern, std::size_t from) const {
   return FindFrom(visible_, pattern, from);
 }
 
+std::pair<std::size_t, std::size_t> SearchText::findAcrossLineBreaks(std::string_view pattern,
+                                                                     std::size_t from) const {
+  const Matcher<false, true> matcher(pattern);
+  const std::size_t at = matcher.find(visible_, from);
+  if (at == npos) return {npos, npos};
+  std::size_t examined = 0;
+  return {at, matcher.matchEnd(visible_, at, examined)};
+}
+
 std::size_t Find(std::string_view text, std::string_view pattern) {
   return SearchText(text).find(pattern);
 }
@@ -113,14 +329,48 @@ std::size_t FindIgnoreCase(std::string_view text, std::string_view pattern) {
 }
 
 std::string DeleteAll(std::string_view text, std::string_view fragment) {
+  if (IsSingleNonLeadByte(fragment)) {
+    std::string out;
+    DeleteSingleBytes(text, fragment[0], fragment[0], out);
+    return out;
+  }
   return DeleteAllIn(text, text, fragment);
 }
 
 std::string DeleteAllIgnoreCase(std::string_view text, std::string_view fragment) {
+  if (!HasLeadByte(fragment)) {
+    std::string out(text.size(), '\0');
+    out.resize(DeleteAllInto(text, text, Matcher<true>(fragment), fragment.size(), out.data()));
+    return out;
+  }
   // Folding leaves lead bytes and zero bytes where they were, so positions
   // found in the folded copy are positions in the text.
   const std::string upper = UpperCaseAscii(text);
   return DeleteAllIn(text, upper, UpperCaseAscii(fragment));
+}
+
+void DeleteAllInPlace(std::string& text, std::string_view fragment) {
+  text.resize(DeleteAllInto(text, text, Matcher<false>(fragment), fragment.size(), text.data()));
+}
+
+void DeleteAllIgnoreCaseInPlace(std::string& text, std::string_view fragment) {
+  if (HasLeadByte(fragment)) {
+    text = DeleteAllIgnoreCase(text, fragment);
+    return;
+  }
+  text.resize(DeleteAllInto(text, text, Matcher<true>(fragment), fragment.size(), text.data()));
+}
+
+std::string DeleteLineBreaks(std::string_view text) {
+  std::string out;
+  DeleteLineBreaks(text, out);
+  return out;
+}
+
+void DeleteLineBreaks(std::string_view text, std::string& out) {
+  // Deleting LF first and CR afterwards decides every CR as the one pass
+  // does: each deleted LF ends an even lead run, so no parity changes.
+  DeleteSingleBytes(text, '\n', '\r', out);
 }
 
 bool StartsTextIgnoreCase(std::string_view text, std::string_view prefix) {

@@ -176,5 +176,28 @@ TEST(TextRulesScale, ManyDeletionsStayLinear) {
   EXPECT_LT(elapsed, std::chrono::seconds(5));
 }
 
+TEST(TextRulesScale, SelfSimilarPatternsStayLinear) {
+  // Comparing the pattern whole at every position that begins like it would
+  // take 3 million times 1 MiB here; the search must not look back that far.
+  const std::string text(4 * 1024 * 1024, 'a');
+  const std::string pattern = std::string(1024 * 1024, 'a') + "b";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Find(text, pattern), npos);
+  EXPECT_EQ(DeleteAll(text, pattern).size(), text.size());
+  EXPECT_EQ(DeleteAllIgnoreCase(text, pattern).size(), text.size());
+  EXPECT_EQ(Find(text + pattern, pattern), text.size());
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+}
+
+TEST(TextRulesScale, DenseLineBreaksBehindLeadBytes) {
+  // Every other line break hides behind a lone lead byte and stays.
+  std::string text;
+  for (int i = 0; i < 1024 * 1024; ++i) text += i % 2 ? "\x81\n" : "\r\n";
+  const std::string out = DeleteLineBreaks(text);
+  EXPECT_EQ(out.size(), text.size() / 2);
+  EXPECT_EQ(out.substr(0, 6), "\x81\n\x81\n\x81\n");
+}
+
 }  // namespace
 }  // namespace quillo::text
