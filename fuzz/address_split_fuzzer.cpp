@@ -1,0 +1,15 @@
+// The split of an address into host and path against its reference.
+
+#include "FuzzCheck.h"
+#include "core/Http.h"
+#include "reference/Reference.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view url = quillo::fuzz::Bytes(data, size);
+  std::optional<std::pair<std::string, std::string>> split;
+  if (const auto parts = quillo::SplitAddress(url)) {
+    split.emplace(std::string(parts->first), std::string(parts->second));
+  }
+  quillo::fuzz::ExpectSame("SplitAddress", split, quillo::reference::SplitAddress(url));
+  return 0;
+}
