@@ -2,6 +2,7 @@
 # Installs the Debian packages quillo needs to build and test, when missing.
 #   scripts/deps.sh build   what building the programs needs
 #   scripts/deps.sh test    that plus what the tests need
+#   scripts/deps.sh bench   that plus Google Benchmark, for the bench preset
 set -euo pipefail
 
 want=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
@@ -9,7 +10,11 @@ want=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
       fonts-ipafont-gothic xvfb xauth xdg-utils)
 if [[ "${1:-build}" == test ]]; then
   want+=(iproute2 nginx-light xdotool xclip x11-utils imagemagick
-         mingw-w64 g++-mingw-w64-x86-64-posix firefox-esr python3 clang-format)
+         mingw-w64 g++-mingw-w64-x86-64-posix firefox-esr python3 clang-format
+         clang-14 libclang-rt-14-dev)
+fi
+if [[ "${1:-build}" == bench ]]; then
+  want+=(libbenchmark-dev)
 fi
 
 missing=()
