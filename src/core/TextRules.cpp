@@ -228,18 +228,21 @@ void DeleteSingleBytes(std::string_view text, char a, char b, std::string& out) 
   bool trail = false;     // whether in[known] is a second byte
   std::size_t known = 0;  // the position `trail` speaks of
   if constexpr (std::endian::native == std::endian::little) {
-    // A word without a or b is copied whole and its lead runs are not looked
-    // at; the state is recovered by walking back, no further than the last
-    // known position, only when a word holds a or b. Pages with rare and
-    // with dense line breaks both stay cheap this way.
+    // Words without a or b are passed over, their lead runs not looked at,
+    // and copied in one piece when a word that holds a or b comes. The
+    // state is recovered by walking back, no further than the last known
+    // position, only for such a word, which is then stored whole and
+    // compacted. Pages with rare and with dense line breaks both stay cheap.
+    std::size_t copied = 0;  // in[copied, pos) still to be copied
     for (; n - pos >= 8; pos += 8) {
       std::uint64_t word;
       std::memcpy(&word, in + pos, 8);
-      if ((ByteMatches(word, a) | ByteMatches(word, b)) == 0) {
-        std::memcpy(out.data() + written, &word, 8);
-        written += 8;
-        continue;
+      if ((ByteMatches(word, a) | ByteMatches(word, b)) == 0) continue;
+      if (pos > copied) {
+        std::memcpy(out.data() + written, in + copied, pos - copied);
+        written += pos - copied;
       }
+      copied = pos + 8;
       bool t = TrailAt(in, pos, known, trail);
       std::size_t o = written;
       char* const dst = out.data();
@@ -255,6 +258,8 @@ void DeleteSingleBytes(std::string_view text, char a, char b, std::string& out) 
       trail = t;
       known = pos + 8;
     }
+    std::memcpy(out.data() + written, in + copied, pos - copied);
+    written += pos - copied;
   }
   bool t = TrailAt(in, pos, known, trail);
   for (; pos < n; ++pos) {
