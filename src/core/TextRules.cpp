@@ -1,5 +1,6 @@
 #include "core/TextRules.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -49,6 +50,22 @@ bool HasLeadByte(std::string_view text) {
 
 constexpr bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
 
+// How many bytes x and y have in common from their start, up to n.
+std::size_t CommonPrefix(const char* x, const char* y, std::size_t n) {
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; n - i >= 8; i += 8) {
+      std::uint64_t a;
+      std::uint64_t b;
+      std::memcpy(&a, x + i, 8);
+      std::memcpy(&b, y + i, 8);
+      if (a != b) return i + static_cast<std::size_t>(std::countr_zero(a ^ b)) / 8;
+    }
+  }
+  while (i < n && x[i] == y[i]) ++i;
+  return i;
+}
+
 // Searches one pattern: exactly, or with ASCII letters folded on both sides,
 // or in the text as it would be with its LF and CR deleted.
 //
@@ -97,6 +114,13 @@ class Matcher {
     std::size_t k = 0;
     std::size_t j = at;
     while (k < pattern_.size() && j < visible.size()) {
+      if (!kFold) {  // equal stretches eight bytes at a time
+        const std::size_t same = CommonPrefix(visible.data() + j, pattern_.data() + k,
+                                              std::min(pattern_.size() - k, visible.size() - j));
+        j += same;
+        k += same;
+        if (k == pattern_.size() || j == visible.size()) break;
+      }
       if (kSkipBreaks && k > 0 && IsLineBreak(visible[j])) {
         ++j;
       } else if (Same(visible[j], pattern_[k])) {
@@ -221,56 +245,82 @@ void DeleteSingleBytes(std::string_view text, char a, char b, std::string& out) 
   const std::string_view visible = VisiblePart(text);
   const std::size_t n = visible.size();
   const char* const in = visible.data();
-  // Eight bytes of room behind the end for whole-word stores.
-  out.resize(text.size() + 8);
-  std::size_t written = 0;
-  std::size_t pos = 0;
-  bool trail = false;     // whether in[known] is a second byte
-  std::size_t known = 0;  // the position `trail` speaks of
-  if constexpr (std::endian::native == std::endian::little) {
-    // Words without a or b are passed over, their lead runs not looked at,
-    // and copied in one piece when a word that holds a or b comes. The
-    // state is recovered by walking back, no further than the last known
-    // position, only for such a word, which is then stored whole and
-    // compacted. Pages with rare and with dense line breaks both stay cheap.
-    std::size_t copied = 0;  // in[copied, pos) still to be copied
-    for (; n - pos >= 8; pos += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, in + pos, 8);
-      if ((ByteMatches(word, a) | ByteMatches(word, b)) == 0) continue;
-      if (pos > copied) {
-        std::memcpy(out.data() + written, in + copied, pos - copied);
-        written += pos - copied;
-      }
-      copied = pos + 8;
-      bool t = TrailAt(in, pos, known, trail);
-      std::size_t o = written;
-      char* const dst = out.data();
-      for (std::size_t k = 0; k < 8; ++k) {
-        // Bitwise, not short-circuit: the bytes are too mixed to predict.
-        const char c = in[pos + k];
-        const bool hit = (c == a) | (c == b);
-        dst[o] = c;
-        o += static_cast<std::size_t>(!(hit & !t));
-        t = !t & kLead[Byte(c)];
-      }
-      written = o;
-      trail = t;
-      known = pos + 8;
+  out.clear();
+  out.reserve(text.size());  // appended to, never filled with zeros first
+  bool trail = false;        // whether in[known] is a second byte
+  std::size_t known = 0;     // the position `trail` speaks of
+
+  // The next a and the next b, each found by memchr and kept until passed:
+  // where they are rare, the text between them is only scanned and copied.
+  // memchr looks 64 KiB ahead at most and then reports the window's end as
+  // if a hit were there (the eight bytes there are then handled one by
+  // one, which is right for any byte), so that the copy that follows a
+  // scan reads from the cache, not from memory a second time.
+  constexpr std::size_t kWindow = 64 * 1024;
+  auto find = [&](char c, std::size_t from) {
+    const std::size_t end = std::min(n, from + kWindow);
+    const void* hit = std::memchr(in + from, c, end - from);
+    return hit == nullptr ? end : static_cast<std::size_t>(static_cast<const char*>(hit) - in);
+  };
+  std::size_t nextA = find(a, 0);
+  std::size_t nextB = a == b ? nextA : find(b, 0);
+  auto nextHit = [&](std::size_t from) {
+    if (nextA < from) nextA = find(a, from);
+    if (nextB < from) nextB = a == b ? nextA : find(b, from);
+    return std::min(nextA, nextB);
+  };
+
+  // Bytes around a and b are compacted into a small buffer first and
+  // appended in batches.
+  constexpr std::size_t kBatch = 4096;
+  char batch[kBatch + 8];
+  std::size_t used = 0;
+  std::size_t copied = 0;  // in[copied, pos) is still to be copied
+  std::size_t pos = nextHit(0);
+  while (pos < n && n - pos >= 8) {
+    if (pos > copied || used > kBatch) {
+      out.append(batch, used);
+      used = 0;
+      out.append(in + copied, pos - copied);
     }
-    std::memcpy(out.data() + written, in + copied, pos - copied);
-    written += pos - copied;
+    // Eight bytes from here, stored whole and compacted as they go; the
+    // state is recovered by walking back no further than the last known
+    // position.
+    bool t = TrailAt(in, pos, known, trail);
+    std::size_t o = used;
+    for (std::size_t k = 0; k < 8; ++k) {
+      // Bitwise, not short-circuit: the bytes are too mixed to predict.
+      const char c = in[pos + k];
+      const bool hit = (c == a) | (c == b);
+      batch[o] = c;
+      o += static_cast<std::size_t>(!(hit & !t));
+      t = !t & kLead[Byte(c)];
+    }
+    used = o;
+    trail = t;
+    pos += 8;
+    known = copied = pos;
+    // Where a and b are dense, the next word is taken as it is: asking
+    // memchr for each of them would cost more.
+    if constexpr (std::endian::native == std::endian::little) {
+      if (n - pos >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, in + pos, 8);
+        if ((ByteMatches(word, a) | ByteMatches(word, b)) != 0) continue;
+      }
+    }
+    pos = nextHit(pos);
   }
-  bool t = TrailAt(in, pos, known, trail);
-  for (; pos < n; ++pos) {
-    const char c = in[pos];
-    out[written] = c;
-    written += (c == a || c == b) && !t ? 0 : 1;
+  out.append(batch, used);
+  const std::size_t last = std::min(pos, n);
+  out.append(in + copied, last - copied);
+  bool t = TrailAt(in, last, known, trail);
+  for (std::size_t i = last; i < n; ++i) {
+    const char c = in[i];
+    if ((c != a && c != b) || t) out.push_back(c);
     t = !t && IsLeadByte(Byte(c));
   }
-  const std::string_view hidden = text.substr(n);  // behind the first zero byte
-  std::memcpy(out.data() + written, hidden.data(), hidden.size());
-  out.resize(written + hidden.size());
+  out.append(text.substr(n));  // what lies behind the first zero byte, as it is
 }
 
 bool IsSingleNonLeadByte(std::string_view fragment) {

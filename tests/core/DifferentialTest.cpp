@@ -132,6 +132,24 @@ TEST(Differential, SelfSimilarTextsAndPatterns) {
   }
 }
 
+TEST(Differential, LineBreaksAroundTheScanWindows) {
+  // Long stretches without a line break are scanned 64 KiB at a time; lead
+  // runs and line breaks sit across and just beside those boundaries.
+  std::mt19937 random(3);
+  std::uniform_int_distribution<int> kind(0, 9);
+  for (int round = 0; round < 4; ++round) {
+    std::string t(300 * 1024, 'x');
+    for (char& c : t) c = kind(random) < 7 ? '\x88' : 'x';  // long lead runs
+    // Breaks 64 KiB apart, or further, so that a window ends with no break.
+    const std::size_t spacing = round % 2 ? 65536 : 100000;
+    for (std::size_t edge = spacing; edge < t.size(); edge += spacing) {
+      for (int d = -9; d <= 9; d += 3 + round) t[edge + d] = d % 2 ? '\n' : '\r';
+    }
+    EXPECT_EQ(text::DeleteLineBreaks(t), reference::DeleteAll(reference::DeleteAll(t, "\n"), "\r"));
+    EXPECT_EQ(text::DeleteAll(t, "\n"), reference::DeleteAll(t, "\n"));
+  }
+}
+
 // Where pattern stands in text once its line breaks are deleted, mapped back
 // to positions in text, found with the reference routines.
 std::pair<std::size_t, std::size_t> ReferenceFindAcrossLineBreaks(const std::string& t,
