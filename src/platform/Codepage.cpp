@@ -25,15 +25,75 @@ std::u16string Widen(UINT codePage, std::string_view text) {
   return out;
 }
 
+// Windows fills the gaps of code page 932 with U+30FB or private-use
+// characters (a lone lead byte, an unassigned pair, the single bytes 0x80,
+// 0xA0 and 0xFD to 0xFF). Here each byte that starts no CP932 character
+// becomes one U+FFFD and the conversion goes on behind it.
+bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsGap(unsigned char c) { return c == 0x80 || c == 0xA0 || c >= 0xFD; }
+
+bool HasGapByte(std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (IsGap(c)) return true;
+    if (IsLead(c)) ++i;
+  }
+  return false;
+}
+
+std::u16string WidenShiftJis(std::string_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (length > 0 && !HasGapByte(text)) return Widen(kShiftJis, text);
+
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const int bytes = IsLead(c) && i + 1 < text.size() ? 2 : 1;
+    wchar_t unit = 0;
+    const int got = IsGap(c) ? 0
+                             : MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, text.data() + i,
+                                                   bytes, &unit, 1);
+    if (got == 1) {
+      out.push_back(static_cast<char16_t>(unit));
+      i += static_cast<std::size_t>(bytes);
+    } else {
+      out.push_back(u'\uFFFD');
+      ++i;
+    }
+  }
+  return out;
+}
+
 std::string Narrow(UINT codePage, std::u16string_view text) {
   if (text.empty()) return {};
+  std::u16string bmp;
+  DWORD flags = 0;
+  // UTF-8 takes no default character; code page 932 puts "?" for what it lacks.
+  const char* fallback = nullptr;
+  if (codePage != CP_UTF8) {
+    // Windows would write one "?" per half of a surrogate pair and map some
+    // characters to look-alikes (e acute to "e"); code page 932 holds
+    // neither, so each becomes one "?".
+    flags = WC_NO_BEST_FIT_CHARS;
+    fallback = "?";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char16_t unit = text[i];
+      const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+      if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+      bmp.push_back(unit >= 0xD800 && unit <= 0xDFFF ? u'?' : unit);
+    }
+    text = bmp;
+  }
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int size = static_cast<int>(text.size());
-  // UTF-8 takes no default character; code page 932 puts "?" for what it lacks.
-  const char* fallback = codePage == CP_UTF8 ? nullptr : "?";
-  const int length = WideCharToMultiByte(codePage, 0, wide, size, nullptr, 0, fallback, nullptr);
+  const int length =
+      WideCharToMultiByte(codePage, flags, wide, size, nullptr, 0, fallback, nullptr);
   std::string out(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, wide, size, out.data(), length, fallback, nullptr);
+  WideCharToMultiByte(codePage, flags, wide, size, out.data(), length, fallback, nullptr);
   return out;
 }
 #else
@@ -104,9 +164,9 @@ constexpr std::u16string_view kReplacementUtf16 = u"\uFFFD";
 
 #ifdef _WIN32
 std::string FromUtf8(std::string_view utf8) { return Narrow(kShiftJis, Widen(CP_UTF8, utf8)); }
-std::string ToUtf8(std::string_view cp932) { return Narrow(CP_UTF8, Widen(kShiftJis, cp932)); }
+std::string ToUtf8(std::string_view cp932) { return Narrow(CP_UTF8, WidenShiftJis(cp932)); }
 std::string FromUtf16(std::u16string_view utf16) { return Narrow(kShiftJis, utf16); }
-std::u16string ToUtf16(std::string_view cp932) { return Widen(kShiftJis, cp932); }
+std::u16string ToUtf16(std::string_view cp932) { return WidenShiftJis(cp932); }
 std::string FromLocale(std::string_view text) { return FromUtf16(Widen(CP_ACP, text)); }
 #else
 std::string FromUtf8(std::string_view utf8) {

@@ -3,8 +3,9 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <winsock2.h>
+// After winsock2.h: windows.h alone would pull in the old winsock.h.
+#include <windows.h>
 #else
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -33,7 +34,9 @@ std::string NativeErrorText(int code) {
   const DWORD length =
       FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                      static_cast<DWORD>(code), 0, area, static_cast<DWORD>(sizeof area), nullptr);
-  return std::string(area, length);  // already in the ANSI code page
+  // The text is in the system's ANSI code page, which is 932 only on a
+  // Japanese system.
+  return cp932::FromLocale(std::string_view(area, length));
 }
 #else
 using NativeSocket = int;
