@@ -1,10 +1,14 @@
 #include "core/TestServer.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <stdexcept>
@@ -12,12 +16,41 @@
 namespace quillo::testing {
 namespace {
 
+// The few calls where Winsock and POSIX differ.
+#ifdef _WIN32
+using Fd = SOCKET;
+using Length = int;
+constexpr int kNoSignal = 0;
+int CloseFd(Fd fd) { return ::closesocket(fd); }
+int PollFd(pollfd* p, int timeoutMs) { return ::WSAPoll(p, 1, timeoutMs); }
+// Winsock takes char pointers and int sizes where POSIX takes void and size_t.
+const char* OptionValue(const void* value) { return static_cast<const char*>(value); }
+int Size(std::size_t n) { return static_cast<int>(n); }
+void StartSockets() {
+  WSADATA data;
+  ::WSAStartup(MAKEWORD(2, 2), &data);
+}
+void StopSockets() { ::WSACleanup(); }
+#else
+using Fd = int;
+using Length = socklen_t;
+constexpr int kNoSignal = MSG_NOSIGNAL;
+int CloseFd(Fd fd) { return ::close(fd); }
+int PollFd(pollfd* p, int timeoutMs) { return ::poll(p, 1, timeoutMs); }
+const void* OptionValue(const void* value) { return value; }
+std::size_t Size(std::size_t n) { return n; }
+void StartSockets() {}
+void StopSockets() {}
+#endif
+
 constexpr int kPollMs = 50;
 
-bool WaitReadable(int fd, const std::atomic<bool>& stop) {
+Fd Native(net::SocketHandle s) { return static_cast<Fd>(s); }
+
+bool WaitReadable(Fd fd, const std::atomic<bool>& stop) {
   pollfd p{fd, POLLIN, 0};
   while (!stop) {
-    const int r = ::poll(&p, 1, kPollMs);
+    const int r = PollFd(&p, kPollMs);
     if (r > 0) return true;
     if (r < 0) return false;
   }
@@ -27,18 +60,22 @@ bool WaitReadable(int fd, const std::atomic<bool>& stop) {
 }  // namespace
 
 TestServer::TestServer(std::vector<Reply> replies) : replies_(std::move(replies)) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+  StartSockets();  // Winsock needs it before the first socket; kept until the destructor
+  const Fd listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  listener_ = static_cast<net::SocketHandle>(listener);
   const int one = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, OptionValue(&one), sizeof one);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listener_, 16) != 0) {
+  if (::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      ::listen(listener, 16) != 0) {
+    CloseFd(listener);
+    StopSockets();
     throw std::runtime_error("test server cannot listen");
   }
-  socklen_t len = sizeof addr;
-  ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+  Length len = sizeof addr;
+  ::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
   port_ = ntohs(addr.sin_port);
   thread_ = std::thread([this] { serve(); });
 }
@@ -46,7 +83,8 @@ TestServer::TestServer(std::vector<Reply> replies) : replies_(std::move(replies)
 TestServer::~TestServer() {
   stop_ = true;
   thread_.join();
-  ::close(listener_);
+  CloseFd(Native(listener_));
+  StopSockets();
 }
 
 std::vector<std::string> TestServer::requests() const {
@@ -56,9 +94,9 @@ std::vector<std::string> TestServer::requests() const {
 
 void TestServer::serve() {
   for (std::size_t n = 0; !stop_; ++n) {
-    if (!WaitReadable(listener_, stop_)) return;
-    const int fd = ::accept(listener_, nullptr, nullptr);
-    if (fd < 0) return;
+    if (!WaitReadable(Native(listener_), stop_)) return;
+    const Fd fd = ::accept(Native(listener_), nullptr, nullptr);
+    if (fd == static_cast<Fd>(-1)) return;
     {
       std::lock_guard lock(mutex_);
       requests_.emplace_back();
@@ -67,7 +105,7 @@ void TestServer::serve() {
     std::string request;
     char chunk[4096];
     while (request.find("\r\n\r\n") == std::string::npos && WaitReadable(fd, stop_)) {
-      const ssize_t got = ::recv(fd, chunk, sizeof chunk, 0);
+      const auto got = ::recv(fd, chunk, sizeof chunk, 0);
       if (got <= 0) break;
       request.append(chunk, static_cast<std::size_t>(got));
       std::lock_guard lock(mutex_);
@@ -78,15 +116,15 @@ void TestServer::serve() {
       const std::size_t piece = reply.piece == 0 ? reply.bytes.size() : reply.piece;
       for (std::size_t at = 0; at < reply.bytes.size(); at += piece) {
         const std::size_t size = std::min(piece, reply.bytes.size() - at);
-        if (::send(fd, reply.bytes.data() + at, size, MSG_NOSIGNAL) < 0) break;
+        if (::send(fd, reply.bytes.data() + at, Size(size), kNoSignal) < 0) break;
         if (reply.piece != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       }
       if (reply.reset) {
         const linger hard{1, 0};  // close with RST
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, OptionValue(&hard), sizeof hard);
       }
     }
-    ::close(fd);
+    CloseFd(fd);
   }
 }
 

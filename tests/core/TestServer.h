@@ -38,7 +38,7 @@ class TestServer {
   void serve();
 
   std::vector<Reply> replies_;
-  int listener_ = -1;
+  net::SocketHandle listener_ = net::kInvalidSocket;
   std::uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;

@@ -1,0 +1,117 @@
+// quillo-probe: a test helper that runs one piece of the program in a process
+// of its own, so that the tests can look at what a separate executable does
+// (its file name, the shell it calls, a crash) from the outside.
+//
+//   quillo-probe title               the application title from this file's name
+//   quillo-probe error-text CODE     the system's text for CODE, UTF-8, untrimmed
+//   quillo-probe browser-url PREFIX  GetBrowserUrl(PREFIX) between COM start and end
+//   quillo-probe launch TARGET       LaunchTarget(TARGET) between COM start and end
+//   quillo-probe record ARG...       appends its arguments to %QUILLO_LAUNCH_RECORD%
+//
+// Arguments are ASCII (main sees them in the ANSI code page); what it
+// prints is UTF-8.
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/BrowserUrl.h"
+#include "core/Error.h"
+#include "core/Messages.h"
+#include "platform/Codepage.h"
+#include "platform/Info.h"
+
+namespace {
+
+void Print(std::string_view utf8) {
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+std::string Utf8(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int size = static_cast<int>(wide.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+// The file name the system started this process from, without its directory.
+std::string OwnFileName() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring_view name(path, length);
+  const std::size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring_view::npos) name.remove_prefix(slash + 1);
+  return quillo::cp932::FromUtf8(Utf8(name));
+}
+
+int Title() {
+  Print(quillo::cp932::ToUtf8(quillo::ApplicationTitle(OwnFileName())));
+  return 0;
+}
+
+int ErrorText(const char* code) {
+  wchar_t text[1024] = {};
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     static_cast<DWORD>(std::strtoul(code, nullptr, 0)), 0, text, 1024, nullptr);
+  Print(Utf8(std::wstring_view(text, length)));
+  return 0;
+}
+
+// COM for this thread around one call, as the program's start and end do.
+struct ComLibrary {
+  ComLibrary() { quillo::InfoStartup(); }
+  ~ComLibrary() { quillo::InfoCleanup(); }
+};
+
+int BrowserUrl(const char* prefix) {
+  ComLibrary com;
+  try {
+    const std::string url = quillo::GetBrowserUrl(quillo::cp932::FromUtf8(prefix));
+    Print(url.empty() ? "empty" : "address: " + quillo::cp932::ToUtf8(url));
+  } catch (const quillo::Error& e) {
+    Print("error: " + quillo::cp932::ToUtf8(e.message()));
+  }
+  return 0;
+}
+
+int Launch(const char* target) {
+  ComLibrary com;
+  quillo::LaunchTarget(quillo::cp932::FromUtf8(target), "");
+  Print("returned");
+  return 0;
+}
+
+int Record(int argc, char** argv) {
+  const char* path = std::getenv("QUILLO_LAUNCH_RECORD");
+  if (path == nullptr) return 1;
+  std::FILE* file = std::fopen(path, "ab");
+  if (file == nullptr) return 1;
+  for (int i = 2; i < argc; ++i) std::fprintf(file, "%s\n", argv[i]);
+  std::fclose(file);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string_view command = argc > 1 ? argv[1] : "";
+  if (command == "title" && argc == 2) return Title();
+  if (command == "error-text" && argc == 3) return ErrorText(argv[2]);
+  if (command == "browser-url" && argc == 3) return BrowserUrl(argv[2]);
+  if (command == "launch" && argc == 3) return Launch(argv[2]);
+  if (command == "record") return Record(argc, argv);
+  std::fputs(
+      "usage: quillo-probe title | error-text CODE | browser-url PREFIX |"
+      " launch TARGET | record ARG...\n",
+      stderr);
+  return 2;
+}

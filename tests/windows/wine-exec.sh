@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine, bounded in time. CTest uses it as the
+# emulator of the mingw build; tests/windows/run-wine.sh provides the
+# throw-away Wine prefix it runs in.
+#   WINEPREFIX          required: the prefix to run in
+#   QUILLO_WINE_TIMEOUT seconds before the program is killed (default 240)
+#   QUILLO_WINE_LOCALE  the locale Wine takes its ANSI code page and system
+#                       texts from (default en_US.UTF-8); Wine reads the name
+#                       only, the locale need not be installed
+set -euo pipefail
+
+if [[ -z "${WINEPREFIX:-}" || ! -d "${WINEPREFIX}" ]]; then
+  echo "wine-exec.sh: WINEPREFIX is not set to a booted prefix;" \
+       "run tests/windows/run-wine.sh" >&2
+  exit 2
+fi
+wine=${QUILLO_WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+locale=${QUILLO_WINE_LOCALE:-en_US.UTF-8}
+exec env LC_ALL="$locale" LANG="$locale" \
+  timeout --kill-after=10 "${QUILLO_WINE_TIMEOUT:-240}" "$wine" "$@"
