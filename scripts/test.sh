@@ -2,7 +2,7 @@
 # Installs what is missing, builds with warnings as errors and runs every test;
 # then the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and each differential fuzz target for a bounded time (QUILLO_FUZZ_SECONDS,
-# default 30 per target).
+# default 30 per target); last the Windows build, its tests run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,3 +16,6 @@ cmake --build --preset asan
 ctest --preset asan
 
 scripts/fuzz.sh "${QUILLO_FUZZ_SECONDS:-30}"
+
+# The Windows build (mingw-w64) and its tests under Wine.
+tests/windows/run-wine.sh
