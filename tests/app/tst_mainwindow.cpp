@@ -34,15 +34,16 @@
 #include "platform/Codepage.h"
 
 using quillo::testing::Anchor;
+using quillo::testing::kHeadOk;
 using quillo::testing::LoopbackSockets;
 using quillo::testing::Page;
 using quillo::testing::Reply;
 using quillo::testing::ScopedSockets;
+using quillo::testing::ServePages;
 using quillo::testing::TestServer;
 
 namespace {
 
-const std::string kHeadOk = "HTTP/1.0 200 OK\r\n\r\n";
 const std::string kSiteHost(quillo::kSiteRoot.substr(7));
 const std::string kFirstPage = "http://" + kSiteHost + "/servlet/p1";
 
@@ -52,16 +53,6 @@ QString Shown(std::string_view cp932) {
 
 QString Progress(int page, int total) {
   return Shown(quillo::text::Format(quillo::texts::kPageProgressFormat, {page, total}));
-}
-
-// Each page is answered to its HEAD probe and then to its GET.
-std::vector<Reply> Serve(const std::vector<std::string>& pages) {
-  std::vector<Reply> replies;
-  for (const auto& page : pages) {
-    replies.push_back({kHeadOk});
-    replies.push_back({page});
-  }
-  return replies;
 }
 
 // Loopback for the site's host; every other name is unknown, so that no test
@@ -430,7 +421,7 @@ void TestMainWindow::download() {
                                                                       "\x83"
                                                                       "e\x83X\x83g"}),
       Page({}, {"b1"}), Page({}, {"c1"})};
-  std::vector<Reply> replies = Serve({pages.begin(), pages.begin() + pagesServed});
+  std::vector<Reply> replies = ServePages({pages.begin(), pages.begin() + pagesServed});
   if (failOnPageTwo) replies.push_back({"", 0, true});
   serve(std::move(replies));
 
@@ -453,7 +444,7 @@ void TestMainWindow::download() {
 }
 
 void TestMainWindow::urlFieldGoesOutAsCp932() {
-  serve(Serve({Page({}, {})}));
+  serve(ServePages({Page({}, {})}));
   // "é" has no place in code page 932 and goes out as "?".
   form_->Edit1->setText(QString::fromStdString(kFirstPage) + QStringLiteral("?k=日本é"));
   QTest::mouseClick(form_->SpeedButton3, Qt::LeftButton);
@@ -472,8 +463,8 @@ void TestMainWindow::closeDuringRun_data() {
 
 void TestMainWindow::closeDuringRun() {
   QFETCH(bool, fromWindowSystem);
-  serve(Serve({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1"}),
-               Page({}, {"b1"}), Page({}, {"c1"})}));
+  serve(ServePages({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1"}),
+                    Page({}, {"b1"}), Page({}, {"c1"})}));
   form_->Edit1->setText(QString::fromStdString(kFirstPage));
 
   // While page 2 is announced: a close request, typing, and a second click
@@ -512,7 +503,7 @@ void TestMainWindow::tenThousandLines() {
                       "e\x83X\x83g,2024/01/01");
   }
   const std::string page = Page({}, entries);
-  serve(Serve({page}));
+  serve(ServePages({page}));
   form_->Edit1->setText(QString::fromStdString(kFirstPage));
 
   QElapsedTimer parsing;

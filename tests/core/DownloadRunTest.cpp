@@ -12,13 +12,14 @@ namespace quillo {
 namespace {
 
 using testing::Anchor;
+using testing::kHeadOk;
 using testing::LoopbackSockets;
 using testing::Page;
 using testing::Reply;
 using testing::ScopedSockets;
+using testing::ServePages;
 using testing::TestServer;
 
-const std::string kHeadOk = "HTTP/1.0 200 OK\r\n\r\n";
 const std::string kSiteHost(kSiteRoot.substr(7));
 
 // Records every RunView call in order, and the lines as a window shows them.
@@ -49,16 +50,6 @@ class RecordingView : public RunView {
 
 std::string Progress(int page, int total) {
   return text::Format(texts::kPageProgressFormat, {page, total});
-}
-
-// Replies for a sequence of pages: each page is a HEAD probe and a GET.
-std::vector<Reply> Serve(const std::vector<std::string>& pages) {
-  std::vector<Reply> replies;
-  for (const auto& page : pages) {
-    replies.push_back({kHeadOk});
-    replies.push_back({page});
-  }
-  return replies;
 }
 
 class DownloadRunTest : public ::testing::Test {
@@ -92,10 +83,10 @@ class DownloadRunTest : public ::testing::Test {
 };
 
 TEST_F(DownloadRunTest, FetchesTheFirstPageAndEveryLinkedPageInOrder) {
-  serve(Serve({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3"),
-                     Anchor("/servlet/p2", "\x8E\x9F\x82\xCC\x83y\x81[\x83W")},
-                    {"a1", "a2"}),
-               Page({Anchor("/servlet/p9", "9")}, {"b1"}), Page({}, {"c1", "c2"})}));
+  serve(ServePages({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3"),
+                          Anchor("/servlet/p2", "\x8E\x9F\x82\xCC\x83y\x81[\x83W")},
+                         {"a1", "a2"}),
+                    Page({Anchor("/servlet/p9", "9")}, {"b1"}), Page({}, {"c1", "c2"})}));
   view_.url = "http://" + kSiteHost + "/servlet/p1";
   EXPECT_EQ(run(), "");
   EXPECT_EQ(view_.lines, (std::vector<std::string>{"a1", "a2", "b1", "c1", "c2"}));
@@ -135,8 +126,8 @@ TEST_F(DownloadRunTest, PageNotAnswering200IsSkippedSilently) {
 }
 
 TEST_F(DownloadRunTest, DuplicateLinkIsFetchedTwice) {
-  serve(Serve({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p2", "2")}, {"a"}),
-               Page({}, {"b"}), Page({}, {"b"})}));
+  serve(ServePages({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p2", "2")}, {"a"}),
+                    Page({}, {"b"}), Page({}, {"b"})}));
   view_.url = "http://" + kSiteHost + "/servlet/p1";
   EXPECT_EQ(run(), "");
   EXPECT_EQ(view_.lines, (std::vector<std::string>{"a", "b", "b"}));
@@ -169,7 +160,7 @@ TEST_F(DownloadRunTest, HundredFurtherPagesTakeThreeDigits) {
   for (int i = 2; i <= 101; ++i) anchors.push_back(Anchor("/servlet/p" + std::to_string(i), "n"));
   std::vector<std::string> pages{Page(anchors, {"first"})};
   for (int i = 2; i <= 101; ++i) pages.push_back(Page({}, {"line " + std::to_string(i)}));
-  serve(Serve(pages));
+  serve(ServePages(pages));
   view_.url = "http://" + kSiteHost + "/servlet/p1";
   EXPECT_EQ(run(), "");
   ASSERT_EQ(view_.lines.size(), 101u);

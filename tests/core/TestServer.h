@@ -23,6 +23,19 @@ struct Reply {
   bool reset = false;
 };
 
+inline const std::string kHeadOk = "HTTP/1.0 200 OK\r\n\r\n";
+
+// Replies for a sequence of pages: each page answers its HEAD probe with 200
+// and then its GET with the page.
+inline std::vector<Reply> ServePages(const std::vector<std::string>& pages) {
+  std::vector<Reply> replies;
+  for (const auto& page : pages) {
+    replies.push_back({kHeadOk});
+    replies.push_back({page});
+  }
+  return replies;
+}
+
 class TestServer {
  public:
   explicit TestServer(std::vector<Reply> replies);
