@@ -253,9 +253,8 @@ void DeleteSingleBytes(std::string_view text, char a, char b, std::string& out) 
   // The next a and the next b, each found by memchr and kept until passed:
   // where they are rare, the text between them is only scanned and copied.
   // memchr looks 64 KiB ahead at most and then reports the window's end as
-  // if a hit were there (the eight bytes there are then handled one by
-  // one, which is right for any byte), so that the copy that follows a
-  // scan reads from the cache, not from memory a second time.
+  // if a hit were there, so that the copy that follows a scan reads from
+  // the cache, not from memory a second time.
   constexpr std::size_t kWindow = 64 * 1024;
   auto find = [&](char c, std::size_t from) {
     const std::size_t end = std::min(n, from + kWindow);
@@ -270,56 +269,66 @@ void DeleteSingleBytes(std::string_view text, char a, char b, std::string& out) 
     return std::min(nextA, nextB);
   };
 
-  // Bytes around a and b are compacted into a small buffer first and
+  // Bytes around dense a and b are compacted into a small buffer first and
   // appended in batches.
   constexpr std::size_t kBatch = 4096;
   char batch[kBatch + 8];
   std::size_t used = 0;
   std::size_t copied = 0;  // in[copied, pos) is still to be copied
+  auto copyUpTo = [&](std::size_t end) {
+    out.append(batch, used);
+    used = 0;
+    out.append(in + copied, end - copied);
+    copied = end;
+  };
   std::size_t pos = nextHit(0);
-  while (pos < n && n - pos >= 8) {
-    if (pos > copied || used > kBatch) {
-      out.append(batch, used);
-      used = 0;
-      out.append(in + copied, pos - copied);
+  while (pos < n) {
+    const std::size_t next = nextHit(pos + 1);
+    if (next - pos > 8 || n - pos < 8) {
+      // A lone a or b: deleted unless it is a second byte. It is no lead
+      // byte, so the byte behind it is no second byte. (The end of a scan
+      // window lands here too, on any byte, and is passed over.)
+      if (in[pos] == a || in[pos] == b) {
+        if (!TrailAt(in, pos, known, trail)) {
+          copyUpTo(pos);
+          copied = pos + 1;
+        }
+        known = pos + 1;
+        trail = false;
+      }
+      pos = next;
+      continue;
     }
-    // Eight bytes from here, stored whole and compacted as they go; the
-    // state is recovered by walking back no further than the last known
-    // position.
+    // Dense: eight bytes at a time, stored whole and compacted as they go,
+    // for as long as the next word holds a or b too.
+    if (pos > copied || used > kBatch) copyUpTo(pos);
     bool t = TrailAt(in, pos, known, trail);
-    std::size_t o = used;
-    for (std::size_t k = 0; k < 8; ++k) {
-      // Bitwise, not short-circuit: the bytes are too mixed to predict.
-      const char c = in[pos + k];
-      const bool hit = (c == a) | (c == b);
-      batch[o] = c;
-      o += static_cast<std::size_t>(!(hit & !t));
-      t = !t & kLead[Byte(c)];
-    }
-    used = o;
-    trail = t;
-    pos += 8;
-    known = copied = pos;
-    // Where a and b are dense, the next word is taken as it is: asking
-    // memchr for each of them would cost more.
-    if constexpr (std::endian::native == std::endian::little) {
-      if (n - pos >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, in + pos, 8);
-        if ((ByteMatches(word, a) | ByteMatches(word, b)) != 0) continue;
+    for (;;) {
+      std::size_t o = used;
+      for (std::size_t k = 0; k < 8; ++k) {
+        // Bitwise, not short-circuit: the bytes are too mixed to predict.
+        const char c = in[pos + k];
+        const bool hit = (c == a) | (c == b);
+        batch[o] = c;
+        o += static_cast<std::size_t>(!(hit & !t));
+        t = !t & kLead[Byte(c)];
+      }
+      used = o;
+      pos += 8;
+      if (n - pos < 8 || used > kBatch) break;
+      std::uint64_t word;
+      std::memcpy(&word, in + pos, 8);
+      if constexpr (std::endian::native == std::endian::little) {
+        if ((ByteMatches(word, a) | ByteMatches(word, b)) == 0) break;
+      } else {
+        break;
       }
     }
+    trail = t;
+    known = copied = pos;
     pos = nextHit(pos);
   }
-  out.append(batch, used);
-  const std::size_t last = std::min(pos, n);
-  out.append(in + copied, last - copied);
-  bool t = TrailAt(in, last, known, trail);
-  for (std::size_t i = last; i < n; ++i) {
-    const char c = in[i];
-    if ((c != a && c != b) || t) out.push_back(c);
-    t = !t && IsLeadByte(Byte(c));
-  }
+  copyUpTo(n);
   out.append(text.substr(n));  // what lies behind the first zero byte, as it is
 }
 
