@@ -1,5 +1,6 @@
 #include "app/Main.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -14,17 +15,18 @@
 #include <QVBoxLayout>
 #include <QWindow>
 #include <exception>
+#include <limits>
 #include <string>
 
 #include "app/ImageButton.h"
+#include "base/Error.h"
 #include "core/BrowserUrl.h"
 #include "core/DownloadRun.h"
-#include "core/Error.h"
+#include "core/Launch.h"
 #include "core/Messages.h"
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
 #include "platform/Codepage.h"
-#include "platform/Info.h"
 
 namespace {
 
@@ -61,41 +63,18 @@ QFont FormFont() {
   return font;
 }
 
-ErrorBoxHook& ErrorBoxHookSlot() {
-  static ErrorBoxHook hook;
-  return hook;
-}
-
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseButtonPress:
-    case QEvent::NonClientAreaMouseButtonRelease:
-    case QEvent::NonClientAreaMouseButtonDblClick:
-    case QEvent::NonClientAreaMouseMove:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
+// Input that a run must keep out: everything Qt counts as input, and the
+// events that bring text or a drop in by other ways.
+bool IsUserInput(const QEvent& event) {
+  switch (event.type()) {
     case QEvent::Shortcut:
     case QEvent::InputMethod:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TouchCancel:
-    case QEvent::TabletPress:
-    case QEvent::TabletMove:
-    case QEvent::TabletRelease:
     case QEvent::DragEnter:
     case QEvent::DragMove:
     case QEvent::Drop:
       return true;
     default:
-      return false;
+      return event.isInputEvent();
   }
 }
 
@@ -131,8 +110,8 @@ class TForm1::View final : public quillo::RunView {
   TForm1& form_;
 };
 
-// While a run lasts, the window takes no user input, and a request to close
-// it waits for the run's end: the run is using PageLinks and the controls.
+// While a run lasts, the window takes no user input: the run is using
+// PageLinks and the controls.
 class TForm1::RunGuard final : public QObject {
  public:
   explicit RunGuard(TForm1& form) : form_(form) {
@@ -151,21 +130,14 @@ class TForm1::RunGuard final : public QObject {
   RunGuard& operator=(const RunGuard&) = delete;
 
  protected:
-  bool eventFilter(QObject* target, QEvent* event) override {
-    if (IsUserInput(event->type())) return true;
-    if (event->type() == QEvent::Close && (target == &form_ || target == form_.windowHandle())) {
-      form_.closeDeferred_ = true;
-      event->ignore();
-      return true;
-    }
-    return false;
-  }
+  bool eventFilter(QObject* /*target*/, QEvent* event) override { return IsUserInput(*event); }
 
  private:
   TForm1& form_;
 };
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(const quillo::Ports& ports, QWidget* parent)
+    : QMainWindow(parent), ports_(ports) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Form1"));
   setFont(FormFont());
@@ -184,6 +156,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Edit1 = new QLineEdit(Panel1);
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setGeometry(8, 48, 513, 19);
+  // An address of any length stays whole (Qt would cut it at 32 767).
+  Edit1->setMaxLength(std::numeric_limits<int>::max());
   // A flat one-pixel border instead of the style's sunken frame.
   Edit1->setStyleSheet(
       QStringLiteral("QLineEdit { border: 1px solid palette(window-text); padding: 0px; }"));
@@ -238,10 +212,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   Edit1->setFocus();
 
   resize(530, 309);
+  // The outer frame (538 x 336 with the system's borders and caption) is
+  // what stands centred; a window's position is its frame's.
   if (const QScreen* desktop = screen()) {
-    QRect placed(QPoint(0, 0), size());
-    placed.moveCenter(desktop->geometry().center());
-    move(placed.topLeft());
+    QRect outer(QPoint(0, 0), QSize(538, 336));
+    outer.moveCenter(desktop->geometry().center());
+    move(outer.topLeft());
   }
 
   connect(SpeedButton1, &QAbstractButton::clicked, this,
@@ -258,18 +234,18 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 TForm1::~TForm1() { FormDestroy(this); }
 
 void TForm1::SpeedButton1Click(QObject* /*Sender*/) {
-  quillo::LaunchTarget(std::string(quillo::kSiteRoot) + "/lite/", "");
+  quillo::LaunchTarget(ports_.launcher, std::string(quillo::kSiteRoot) + "/lite/", "");
 }
 
 void TForm1::SpeedButton2Click(QObject* /*Sender*/) {
-  const std::string url = quillo::GetBrowserUrl(std::string(quillo::kSiteRoot) + "/");
+  const std::string url = quillo::GetBrowserUrl(ports_.shell, std::string(quillo::kSiteRoot) + "/");
   if (!url.empty()) Edit1->setText(ToQString(url));
 }
 
 void TForm1::SpeedButton3Click(QObject* /*Sender*/) {
   if (running_) return;
   RunGuard guard(*this);
-  quillo::DownloadRun(*view_, *PageLinks);
+  quillo::DownloadRun(*view_, *PageLinks, ports_.sockets);
 }
 
 void TForm1::FormCreate(QObject* /*Sender*/) {
@@ -283,11 +259,18 @@ void TForm1::ShowError(std::string_view message) {
                   ApplicationTitleOf(QCoreApplication::applicationFilePath()),
                   ToQString(quillo::WithFullStop(message)), QMessageBox::Ok, this);
   box.setTextFormat(Qt::PlainText);
-  if (const ErrorBoxHook& hook = ErrorBoxHookSlot()) {
-    hook(box);
-  } else {
-    box.exec();
+  execErrorBox(box);
+}
+
+void TForm1::execErrorBox(QMessageBox& box) { box.exec(); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    closeDeferred_ = true;
+    event->ignore();
+    return;
   }
+  QMainWindow::closeEvent(event);
 }
 
 void TForm1::perform(void (TForm1::*action)(QObject*), QObject* sender) {
@@ -317,5 +300,3 @@ QString ApplicationTitleOf(const QString& executablePath) {
   const QString fileName = QFileInfo(executablePath).fileName();
   return ToQString(quillo::ApplicationTitle(FromQString(fileName)));
 }
-
-void SetErrorBoxHookForTesting(ErrorBoxHook hook) { ErrorBoxHookSlot() = std::move(hook); }

@@ -7,14 +7,15 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
-#include <functional>
 #include <memory>
 #include <string_view>
 
 #include "core/PageParsing.h"
+#include "core/Ports.h"
 
 class ImageButton;
 class QFrame;
+class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QMessageBox;
@@ -25,7 +26,9 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // ports: what the window's actions call out through, kept for its
+  // lifetime.
+  explicit TForm1(const quillo::Ports& ports, QWidget* parent = nullptr);
   ~TForm1() override;
 
   QFrame* Panel1;
@@ -49,11 +52,18 @@ class TForm1 : public QMainWindow {
   // True while a download run is going on.
   bool running() const { return running_; }
 
+ protected:
+  // A close request during a run waits for the run's end.
+  void closeEvent(QCloseEvent* event) override;
+  // Shows the prepared error box modally.
+  virtual void execErrorBox(QMessageBox& box);
+
  private:
   class View;
   class RunGuard;
 
   std::unique_ptr<quillo::PageLinkList> PageLinks;
+  quillo::Ports ports_;
 
   // Runs a button's action and shows the error that escapes it.
   void perform(void (TForm1::*action)(QObject*), QObject* sender);
@@ -71,8 +81,3 @@ class TForm1 : public QMainWindow {
 // The application's title from the executable's path: its file name cut
 // before the first full stop, every character after the first in lower case.
 QString ApplicationTitleOf(const QString& executablePath);
-
-// The error box is shown modally. A test installs a hook that receives the
-// prepared box instead, so that nothing blocks; nullptr restores the box.
-using ErrorBoxHook = std::function<void(QMessageBox& box)>;
-void SetErrorBoxHookForTesting(ErrorBoxHook hook);

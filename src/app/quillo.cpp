@@ -8,14 +8,22 @@
 #include "app/Main.h"
 #include "core/Http.h"
 #include "platform/Info.h"
+#include "platform/ShellWindows.h"
+#include "platform/Sockets.h"
 
 namespace {
 
-struct SocketLibrary {
-  SocketLibrary() { quillo::HttpStartup(); }
-  ~SocketLibrary() { quillo::HttpCleanup(); }
+class SocketLibrary {
+ public:
+  explicit SocketLibrary(quillo::net::SocketApi& sockets) : sockets_(sockets) {
+    quillo::HttpStartup(sockets_);
+  }
+  ~SocketLibrary() { quillo::HttpCleanup(sockets_); }
   SocketLibrary(const SocketLibrary&) = delete;
   SocketLibrary& operator=(const SocketLibrary&) = delete;
+
+ private:
+  quillo::net::SocketApi& sockets_;
 };
 
 struct ComLibrary {
@@ -33,7 +41,10 @@ int main(int argc, char** argv) {
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   }
 
-  const SocketLibrary sockets;
+  // The system's side of everything the window calls out through.
+  const quillo::Ports ports{quillo::net::SystemSockets(), quillo::shell::SystemShell(),
+                            quillo::SystemLauncher()};
+  const SocketLibrary sockets(ports.sockets);
   const ComLibrary com;
   QApplication app(argc, argv);
   // The application's title names the task-bar entry and the error box. It
@@ -41,7 +52,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(ApplicationTitleOf(QApplication::applicationFilePath()));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillo.png")));
 
-  TForm1 form;
+  TForm1 form(ports);
   quillo::SetLaunchOwner(static_cast<std::uintptr_t>(form.winId()));
   form.show();
   return QApplication::exec();

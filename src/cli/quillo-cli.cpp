@@ -3,14 +3,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <string_view>
 
 #include "core/DownloadRun.h"
-#include "core/Error.h"
+#include "base/Error.h"
 #include "core/Http.h"
 #include "core/Messages.h"
 #include "platform/Codepage.h"
+#include "platform/Sockets.h"
 
 namespace {
 
@@ -52,10 +55,24 @@ class ConsoleView final : public quillo::RunView {
 };
 
 // Socket library start and release around the whole program.
-struct SocketLibrary {
-  SocketLibrary() { quillo::HttpStartup(); }
-  ~SocketLibrary() { quillo::HttpCleanup(); }
+class SocketLibrary {
+ public:
+  explicit SocketLibrary(quillo::net::SocketApi& sockets) : sockets_(sockets) {
+    quillo::HttpStartup(sockets_);
+  }
+  ~SocketLibrary() { quillo::HttpCleanup(sockets_); }
+  SocketLibrary(const SocketLibrary&) = delete;
+  SocketLibrary& operator=(const SocketLibrary&) = delete;
+
+ private:
+  quillo::net::SocketApi& sockets_;
 };
+
+int Fail(std::string_view message) {
+  std::fflush(stdout);
+  Write(stderr, quillo::cp932::ToUtf8(quillo::WithFullStop(message)));
+  return 1;
+}
 
 }  // namespace
 
@@ -82,15 +99,20 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  SocketLibrary sockets;
-  ConsoleView view(quillo::cp932::FromUtf8(url), raw);
-  quillo::PageLinkList pageLinks;
+  quillo::net::SocketApi& sockets = quillo::net::SystemSockets();
+  const SocketLibrary library(sockets);
   try {
-    quillo::DownloadRun(view, pageLinks);
+    ConsoleView view(quillo::cp932::FromUtf8(url), raw);
+    quillo::PageLinkList pageLinks;
+    quillo::DownloadRun(view, pageLinks, sockets);
   } catch (const quillo::Error& e) {
-    std::fflush(stdout);
-    Write(stderr, quillo::cp932::ToUtf8(quillo::WithFullStop(e.message())));
-    return 1;
+    return Fail(e.message());
+  } catch (const std::bad_alloc&) {
+    return Fail("Out of memory");
+  } catch (const std::exception& e) {
+    // Nothing but the fetch raises Error; whatever else escapes (memory
+    // running out while parsing) still ends the run with its message.
+    return Fail(e.what());
   }
   std::fflush(stdout);
   return std::ferror(stdout) ? 1 : 0;

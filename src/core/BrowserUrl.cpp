@@ -2,11 +2,9 @@
 
 #include <memory>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "core/TextRules.h"
 #include "core/Texts.h"
-#include "platform/Codepage.h"
-#include "platform/ShellWindows.h"
 
 namespace quillo {
 namespace {
@@ -30,9 +28,8 @@ void Check(shell::ShellApi& api, const shell::CallResult& result) {
 
 }  // namespace
 
-std::string GetBrowserUrl(std::string_view prefix) {
+std::string GetBrowserUrl(shell::ShellApi& api, std::string_view prefix) {
   const std::string_view wanted = prefix.empty() ? kDefaultPrefix : prefix;
-  shell::ShellApi& api = shell::Shell();
 
   // Every list and item below is owned by a unique_ptr, so each exit,
   // raised or returned, releases them.
@@ -52,7 +49,7 @@ std::string GetBrowserUrl(std::string_view prefix) {
 
     std::u16string location;
     Check(api, browser->locationUrl(location));
-    std::string address = cp932::FromUtf16(location);
+    std::string address = api.toCodePage(location);
     if (text::StartsTextIgnoreCase(address, wanted)) return address;
   }
   return {};

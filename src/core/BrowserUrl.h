@@ -3,14 +3,16 @@
 #include <string>
 #include <string_view>
 
+#include "base/ShellApi.h"
+
 namespace quillo {
 
 // The address (CP932) of the first open browser window whose address begins
 // with prefix, compared without regard to case; empty when there is none.
 // An empty prefix means "http:". Windows are taken in the window list's own
-// order (platform/ShellWindows.h). Raises Error when the list cannot be
+// order (base/ShellApi.h). Raises Error when the list cannot be
 // asked, and "Interface not supported" when a window before the match has no
 // browser interface.
-std::string GetBrowserUrl(std::string_view prefix);
+std::string GetBrowserUrl(shell::ShellApi& api, std::string_view prefix);
 
 }  // namespace quillo

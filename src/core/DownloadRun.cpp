@@ -13,7 +13,7 @@ std::string PageStatus(std::int64_t page, std::int64_t total) {
 
 }  // namespace
 
-void DownloadRun(RunView& view, PageLinkList& pageLinks) {
+void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets) {
   const LineSink appendLine = [&view](std::string_view line) { view.appendLine(line); };
 
   view.setStatus(texts::kDownloadStart);
@@ -22,7 +22,7 @@ void DownloadRun(RunView& view, PageLinkList& pageLinks) {
     ResponseBuffer first;
     // A page that is not fetched leaves the buffer empty; the status is not
     // looked at.
-    HttpGetUrl(view.urlText(), first);
+    HttpGetUrl(sockets, view.urlText(), first);
     pageLinks.clear();
     ExtractPageLinks(first.text(), pageLinks);
     total = static_cast<std::int64_t>(pageLinks.size()) + 1;
@@ -34,7 +34,7 @@ void DownloadRun(RunView& view, PageLinkList& pageLinks) {
   for (std::size_t i = 0; i < pageLinks.size(); ++i) {
     ResponseBuffer page;
     view.setStatus(PageStatus(static_cast<std::int64_t>(i) + 2, total));
-    HttpGetUrl(pageLinks[i], page);
+    HttpGetUrl(sockets, pageLinks[i], page);
     ExtractEntries(page.text(), appendLine);
   }
   view.setStatus(texts::kDownloadDone);

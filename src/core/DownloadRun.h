@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/SocketApi.h"
 #include "core/PageParsing.h"
 
 namespace quillo {
@@ -19,7 +20,8 @@ class RunView {
 
 // Fetches the page named by the URL field and every further page it links
 // to, appending each entry as one line. Errors of the fetch end the run and
-// reach the caller; what was shown up to then stays.
-void DownloadRun(RunView& view, PageLinkList& pageLinks);
+// reach the caller; what was shown up to then stays. Every page is fetched
+// through sockets.
+void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets);
 
 }  // namespace quillo

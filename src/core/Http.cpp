@@ -5,9 +5,8 @@
 #include <new>
 #include <string>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "core/TextRules.h"
-#include "platform/Sockets.h"
 
 namespace quillo {
 namespace {
@@ -16,6 +15,7 @@ constexpr std::string_view kScheme = "http://";
 constexpr std::uint16_t kHttpPort = 80;
 constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
 constexpr std::size_t kReceiveSize = 1025;
+constexpr std::string_view kSendStalled = "The connection accepted no more of the request";
 
 // The system's text for the thread's last socket error, read now.
 [[noreturn]] void RaiseLastError(net::SocketApi& api) {
@@ -50,10 +50,16 @@ class Connection {
   }
 
   // The whole request goes out; a send that takes part of it is continued.
+  // A send that takes nothing would be retried for ever, so it ends the
+  // exchange instead.
   void sendAll(std::string_view request) {
     while (!request.empty()) {
       const long sent = api_.send(socket_, request.data(), request.size());
       if (sent < 0) fail();
+      if (sent == 0) {
+        close();
+        throw Error(std::string(kSendStalled));
+      }
       request.remove_prefix(static_cast<std::size_t>(sent));
     }
   }
@@ -72,12 +78,12 @@ class Connection {
   net::SocketHandle socket_;
 };
 
-int GetPath(std::string_view host, std::string_view path, ResponseBuffer& buffer) {
-  net::SocketApi& api = net::Sockets();
+int GetPath(net::SocketApi& api, std::string_view host, std::string_view path,
+            ResponseBuffer& buffer) {
   std::array<char, kReceiveSize> area{};
 
   Connection probe(api);
-  const std::uint32_t address = ResolveHost(host);
+  const std::uint32_t address = ResolveHost(api, host);
   probe.connect(address);
   probe.sendAll(text::Format("HEAD %s HTTP/1.0\r\n\r\n", {path}));
   const long got = probe.receive(area);
@@ -110,16 +116,17 @@ std::optional<std::pair<std::string_view, std::string_view>> SplitAddress(std::s
   return std::pair{rest.substr(0, slash), rest.substr(slash)};
 }
 
-int HttpGetUrl(std::string_view url, ResponseBuffer& buffer) {
+int HttpGetUrl(net::SocketApi& sockets, std::string_view url, ResponseBuffer& buffer) {
   const auto address = SplitAddress(url);
   if (!address) return -1;
-  return HttpGetPath(address->first, address->second, buffer);
+  return HttpGetPath(sockets, address->first, address->second, buffer);
 }
 
-int HttpGetPath(std::string_view host, std::string_view path, ResponseBuffer& buffer) {
+int HttpGetPath(net::SocketApi& sockets, std::string_view host, std::string_view path,
+                ResponseBuffer& buffer) {
   // Callers see one kind of error carrying the message only.
   try {
-    return GetPath(host, path, buffer);
+    return GetPath(sockets, host, path, buffer);
   } catch (const std::bad_alloc&) {
     throw Error("Out of memory");
   } catch (const std::exception& e) {
@@ -143,8 +150,7 @@ bool IsIpAddress(std::string_view text) {
   return IsByteValue(rest);
 }
 
-std::uint32_t ResolveHost(std::string_view host) {
-  net::SocketApi& api = net::Sockets();
+std::uint32_t ResolveHost(net::SocketApi& api, std::string_view host) {
   const std::string name(host);
   std::optional<std::uint32_t> address;
   if (IsIpAddress(host)) {
@@ -166,8 +172,8 @@ int ReadStatus(std::string_view probe) {
   return text::TextToInt(rest.substr(0, second)).value_or(-1);
 }
 
-void HttpStartup() { net::Sockets().startup(0x0101); }
+void HttpStartup(net::SocketApi& sockets) { sockets.startup(0x0101); }
 
-void HttpCleanup() { net::Sockets().cleanup(); }
+void HttpCleanup(net::SocketApi& sockets) { sockets.cleanup(); }
 
 }  // namespace quillo

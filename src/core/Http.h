@@ -2,12 +2,14 @@
 
 // Fetches one page over HTTP/1.0 on port 80: a HEAD probe on one connection,
 // then, when it answered 200, a GET on a second connection into the buffer.
+// Every call goes through the sockets it is given.
 
 #include <cstdint>
 #include <optional>
 #include <string_view>
 #include <utility>
 
+#include "base/SocketApi.h"
 #include "core/ResponseBuffer.h"
 
 namespace quillo {
@@ -15,7 +17,7 @@ namespace quillo {
 // Status of the probe; -1 without any network traffic when url does not
 // begin with "http://". Raises Error when a socket call fails or the host
 // cannot be resolved.
-int HttpGetUrl(std::string_view url, ResponseBuffer& buffer);
+int HttpGetUrl(net::SocketApi& sockets, std::string_view url, ResponseBuffer& buffer);
 
 // Host and path of an "http://" address, split at the first "/" behind the
 // scheme (path "/" when there is none); nullopt without the exact scheme.
@@ -24,11 +26,12 @@ std::optional<std::pair<std::string_view, std::string_view>> SplitAddress(std::s
 
 // The probe's status; the buffer is filled only when it is 200. Every error
 // leaves as a plain Error with its message, every socket closed first.
-int HttpGetPath(std::string_view host, std::string_view path, ResponseBuffer& buffer);
+int HttpGetPath(net::SocketApi& sockets, std::string_view host, std::string_view path,
+                ResponseBuffer& buffer);
 
 // The host's first IPv4 address, network byte order. Dotted literals go
 // through a reverse lookup. Raises "[host] IS INVALID ADDRSS.".
-std::uint32_t ResolveHost(std::string_view host);
+std::uint32_t ResolveHost(net::SocketApi& sockets, std::string_view host);
 
 bool IsIpAddress(std::string_view text);
 bool IsByteValue(std::string_view text);
@@ -37,7 +40,7 @@ bool IsByteValue(std::string_view text);
 int ReadStatus(std::string_view probe);
 
 // Socket library start (version 1.1) and release, once per program.
-void HttpStartup();
-void HttpCleanup();
+void HttpStartup(net::SocketApi& sockets);
+void HttpCleanup(net::SocketApi& sockets);
 
 }  // namespace quillo

@@ -16,14 +16,11 @@
 #include <utility>
 #include <variant>
 
+#include "base/LeadByte.h"
+
 namespace quillo::text {
 
 inline constexpr std::size_t npos = std::string_view::npos;
-
-// 0x81..0x9F and 0xE0..0xFC.
-constexpr bool IsLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 // True when text[index] is the second byte of a double-byte character,
 // counting from the start of text.

@@ -1,5 +1,7 @@
 #include "platform/Codepage.h"
 
+#include "base/LeadByte.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -29,14 +31,13 @@ std::u16string Widen(UINT codePage, std::string_view text) {
 // characters (a lone lead byte, an unassigned pair, the single bytes 0x80,
 // 0xA0 and 0xFD to 0xFF). Here each byte that starts no CP932 character
 // becomes one U+FFFD and the conversion goes on behind it.
-bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsGap(unsigned char c) { return c == 0x80 || c == 0xA0 || c >= 0xFD; }
 
 bool HasGapByte(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (IsGap(c)) return true;
-    if (IsLead(c)) ++i;
+    if (text::IsLeadByte(c)) ++i;
   }
   return false;
 }
@@ -52,7 +53,7 @@ std::u16string WidenShiftJis(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    const int bytes = IsLead(c) && i + 1 < text.size() ? 2 : 1;
+    const int bytes = text::IsLeadByte(c) && i + 1 < text.size() ? 2 : 1;
     wchar_t unit = 0;
     const int got = IsGap(c) ? 0
                              : MultiByteToWideChar(kShiftJis, MB_ERR_INVALID_CHARS, text.data() + i,

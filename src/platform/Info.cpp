@@ -1,5 +1,7 @@
 #include "platform/Info.h"
 
+#include <string>
+
 #ifdef _WIN32
 #include <windows.h>
 // After windows.h, which they build on.
@@ -15,8 +17,6 @@
 
 #include "platform/Codepage.h"
 #endif
-
-#include "core/TextRules.h"
 
 namespace quillo {
 namespace {
@@ -59,35 +59,25 @@ void OpenDetached(const std::string& target) {
 
 }  // namespace
 
-std::string LaunchDirectory(std::string_view target) {
-  const std::string_view visible = target.substr(0, target.find('\0'));
-  std::size_t end = 0;
-  bool trail = false;
-  for (std::size_t i = 0; i < visible.size(); ++i) {
-    const char c = visible[i];
-    if (!trail && (c == '\\' || c == ':')) end = i + 1;
-    trail = !trail && text::IsLeadByte(static_cast<unsigned char>(c));
-  }
-  return std::string(visible.substr(0, end));
-}
-
 #ifdef _WIN32
 void InfoStartup() { CoInitialize(nullptr); }
 void InfoCleanup() { CoUninitialize(); }
 
 void SetLaunchOwner(std::uintptr_t nativeWindow) { launchOwner = nativeWindow; }
 
-void LaunchTarget(std::string_view target, std::string_view parameters) {
-  try {
+namespace {
+class ShellLauncher final : public Launcher {
+ public:
+  void open(std::string_view target, std::string_view parameters,
+            std::string_view directory) override {
     const std::string file(target);
     const std::string arguments(parameters);
-    const std::string directory = LaunchDirectory(target);
+    const std::string folder(directory);
     ShellExecuteA(reinterpret_cast<HWND>(launchOwner), nullptr, file.c_str(), arguments.c_str(),
-                  directory.c_str(), SW_SHOW);
-  } catch (...) {
-    // Opening a page is a convenience: whatever goes wrong, the window goes on.
+                  folder.c_str(), SW_SHOW);
   }
-}
+};
+}  // namespace
 #else
 void InfoStartup() {}
 void InfoCleanup() {}
@@ -95,13 +85,24 @@ void InfoCleanup() {}
 // Kept for symmetry with Windows; a detached opener has no owner window.
 void SetLaunchOwner(std::uintptr_t nativeWindow) { launchOwner = nativeWindow; }
 
-void LaunchTarget(std::string_view target, std::string_view /*parameters*/) {
-  try {
+namespace {
+class XdgLauncher final : public Launcher {
+ public:
+  void open(std::string_view target, std::string_view /*parameters*/,
+            std::string_view /*directory*/) override {
     OpenDetached(cp932::ToUtf8(target));
-  } catch (...) {
-    // Opening a page is a convenience: whatever goes wrong, the window goes on.
   }
-}
+};
+}  // namespace
 #endif
+
+Launcher& SystemLauncher() {
+#ifdef _WIN32
+  static ShellLauncher launcher;
+#else
+  static XdgLauncher launcher;
+#endif
+  return launcher;
+}
 
 }  // namespace quillo

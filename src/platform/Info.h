@@ -4,8 +4,8 @@
 // and the COM library's start and end on Windows.
 
 #include <cstdint>
-#include <string>
-#include <string_view>
+
+#include "base/Launcher.h"
 
 namespace quillo {
 
@@ -14,20 +14,14 @@ namespace quillo {
 void InfoStartup();
 void InfoCleanup();
 
-// The window that owns what LaunchTarget opens (a native window handle).
+// The window that owns what the system launcher opens (a native window
+// handle).
 void SetLaunchOwner(std::uintptr_t nativeWindow);
 
-// Asks the desktop to open target (CP932) with its default action. Never
-// reports a failure: if nothing can open it, nothing happens. On Windows the
-// shell gets parameters and LaunchDirectory(target) as its working folder;
-// on Linux target goes to xdg-open as its one argument, started detached and
-// without a shell, and parameters are not used (xdg-open takes none).
-void LaunchTarget(std::string_view target, std::string_view parameters);
-
-// The directory part of target taken as a file name: everything up to and
-// including the last "\" or ":" that is not the second byte of a CP932
-// double-byte character ("http:" for "http://host/lite/"); empty when there
-// is none. Only the part before a zero byte counts.
-std::string LaunchDirectory(std::string_view target);
+// The system's launcher. On Windows the shell gets target, parameters and
+// directory (ShellExecute, default verb, SW_SHOW); on Linux target goes to
+// xdg-open as its one argument, started detached and without a shell, and
+// parameters and directory are not used (xdg-open takes none).
+Launcher& SystemLauncher();
 
 }  // namespace quillo

@@ -138,7 +138,13 @@ class WindowsShell final : public shell::ShellApi {
     const DWORD length =
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                        static_cast<DWORD>(code), 0, area, kMessageArea, nullptr);
-    return std::string(area, length);  // already in the ANSI code page
+    // The text is in the system's ANSI code page, which is 932 only on a
+    // Japanese system.
+    return cp932::FromLocale(std::string_view(area, length));
+  }
+
+  std::string toCodePage(std::u16string_view address) override {
+    return cp932::FromUtf16(address);
   }
 };
 

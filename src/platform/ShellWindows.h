@@ -1,81 +1,11 @@
 #pragma once
 
-// The list of open browser windows, shaped like the Windows shell's window
-// list (IShellWindows with IWebBrowser2 items) so that one lookup works over
-// every platform's source of window addresses. Windows implements it over
-// the shell (SHDocVw_TLB.cpp); Linux over the running browsers' sessions
-// (ShellWindowsLinux.cpp). Tests install their own ShellApi.
-
-#include <cstdint>
-#include <memory>
-#include <string>
+#include "base/ShellApi.h"
 
 namespace quillo::shell {
 
-// HRESULT values the implementations report.
-inline constexpr std::int32_t kOk = 0;
-inline constexpr std::int32_t kFalse = 1;                                      // S_FALSE: a success
-inline constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005u);  // E_FAIL
-
-// The outcome of one call on the list or on one of its windows: the result
-// code (negative is a failure; every other value, S_FALSE included, is a
-// success) and, for a failure, the description the failing object left in
-// the thread's error information (CP932, empty when it left none).
-struct CallResult {
-  std::int32_t code = kOk;
-  std::string description;
-
-  bool failed() const { return code < 0; }
-};
-
-// A window's browser interface (IWebBrowser2).
-class WebBrowser {
- public:
-  virtual ~WebBrowser() = default;
-  // The address the window shows (LocationURL).
-  virtual CallResult locationUrl(std::u16string& url) = 0;
-};
-
-// One window of the list.
-class ShellItem {
- public:
-  virtual ~ShellItem() = default;
-  // The window's browser interface, or nullptr when it offers none (a
-  // file-browsing window, say).
-  virtual std::unique_ptr<WebBrowser> browser() = 0;
-};
-
-// The window list (IShellWindows). Releasing it releases nothing the items
-// still need: every item owns what it holds.
-class ShellWindowList {
- public:
-  virtual ~ShellWindowList() = default;
-  virtual CallResult count(std::int32_t& count) = 0;
-  // The window at index (0-based). A successful call may leave item empty:
-  // the window closed while the list was being read.
-  virtual CallResult item(std::int32_t index, std::unique_ptr<ShellItem>& item) = 0;
-};
-
-// Where window lists come from, and the system's texts for their codes.
-class ShellApi {
- public:
-  virtual ~ShellApi() = default;
-  // A new window list (CoShellWindows create). A failed creation returns its
-  // code and leaves list empty; an object that was created but lacks the
-  // window-list interface is reported as success with list left empty.
-  virtual CallResult createWindowList(std::unique_ptr<ShellWindowList>& list) = 0;
-  // The system's message text for code (CP932) as fetched into a 256-byte
-  // area, not trimmed; empty when the system has none or it does not fit.
-  virtual std::string systemMessage(std::int32_t code) = 0;
-};
-
-// The implementation in use: the system's, unless a test installed another.
-ShellApi& Shell();
-// This platform's own implementation.
+// This platform's window list: the shell's on Windows, the running
+// browsers' sessions on Linux.
 ShellApi& SystemShell();
-
-// For tests only: install api (nullptr restores the system's). Not
-// thread-safe; install before the code under test runs.
-void SetShellApiForTesting(ShellApi* api);
 
 }  // namespace quillo::shell

@@ -145,17 +145,11 @@ class SystemSocketApi final : public SocketApi {
   std::string errorText(int code) override { return NativeErrorText(code); }
 };
 
-SocketApi* installed = nullptr;
-
 }  // namespace
 
 SocketApi& SystemSockets() {
   static SystemSocketApi api;
   return api;
 }
-
-SocketApi& Sockets() { return installed != nullptr ? *installed : SystemSockets(); }
-
-void SetSocketApiForTesting(SocketApi* api) { installed = api; }
 
 }  // namespace quillo::net

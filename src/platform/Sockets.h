@@ -1,58 +1,10 @@
 #pragma once
 
-// The socket calls the page fetch makes, behind one small interface so that
-// POSIX and Winsock differences stay here and tests can make a call fail or
-// route port 80 to a test server. Production code only ever uses the system
-// implementation.
-
-#include <cstddef>
-#include <cstdint>
-#include <optional>
-#include <string>
+#include "base/SocketApi.h"
 
 namespace quillo::net {
 
-using SocketHandle = std::intptr_t;
-inline constexpr SocketHandle kInvalidSocket = -1;
-
-class SocketApi {
- public:
-  virtual ~SocketApi() = default;
-
-  // Socket library start-up with the given version word, and release.
-  virtual void startup(std::uint16_t version) = 0;
-  virtual void cleanup() = 0;
-
-  // A TCP stream socket (family 2, type 1, protocol 6), or kInvalidSocket.
-  virtual SocketHandle openStream() = 0;
-  // To an IPv4 address (network byte order) and port (host order): 0 on
-  // success, -1 on failure.
-  virtual int connect(SocketHandle s, std::uint32_t address, std::uint16_t port) = 0;
-  // Bytes accepted, or -1.
-  virtual long send(SocketHandle s, const char* data, std::size_t size) = 0;
-  // Bytes received, 0 when the peer closed, -1 on failure.
-  virtual long recv(SocketHandle s, char* data, std::size_t size) = 0;
-  virtual int close(SocketHandle s) = 0;
-
-  // inet_addr: network byte order, 0xFFFFFFFF when not a dotted address.
-  virtual std::uint32_t inetAddr(const std::string& text) = 0;
-  // First address of the host entry (network byte order), or nullopt.
-  virtual std::optional<std::uint32_t> hostByName(const std::string& name) = 0;
-  virtual std::optional<std::uint32_t> hostByAddr(std::uint32_t address) = 0;
-
-  // The thread's last socket error code.
-  virtual int lastError() = 0;
-  // The system's message text for code as CP932, fetched into a 256-byte
-  // area: empty when it does not fit or the system has none. Not trimmed.
-  virtual std::string errorText(int code) = 0;
-};
-
-// The implementation in use: the system's, unless a test installed another.
-SocketApi& Sockets();
-// The system's own implementation.
+// The system's sockets: Winsock on Windows, POSIX sockets elsewhere.
 SocketApi& SystemSockets();
-
-// For tests only: install api (nullptr restores the system's).
-void SetSocketApiForTesting(SocketApi* api);
 
 }  // namespace quillo::net

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Error.h"
+#include "base/Error.h"
 
 namespace quillo::browser {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "SessionFixtures.h"
-#include "core/Error.h"
+#include "base/Error.h"
 #include "platform/browser/BrowserSessions.h"
 
 namespace quillo::browser {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SessionFixtures.h"
-#include "core/Error.h"
+#include "base/Error.h"
 
 namespace quillo::browser {
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "SessionFixtures.h"
-#include "core/Error.h"
+#include "base/Error.h"
 #include "platform/browser/BrowserSessions.h"
 
 namespace quillo::browser {

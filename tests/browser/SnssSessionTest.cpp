@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "SessionFixtures.h"
-#include "core/Error.h"
+#include "base/Error.h"
 
 namespace quillo::browser {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "base/Error.h"
 #include "core/DownloadRun.h"
-#include "core/Error.h"
-#include "core/Pages.h"
+#include "support/Pages.h"
 #include "core/SiteRoot.h"
-#include "core/TestServer.h"
+#include "support/LoopbackSite.h"
 #include "core/TextRules.h"
 #include "core/Texts.h"
 
@@ -13,12 +13,10 @@ namespace {
 
 using testing::Anchor;
 using testing::kHeadOk;
-using testing::LoopbackSockets;
+using testing::LoopbackSite;
 using testing::Page;
 using testing::Reply;
-using testing::ScopedSockets;
 using testing::ServePages;
-using testing::TestServer;
 
 const std::string kSiteHost(kSiteRoot.substr(7));
 
@@ -55,13 +53,11 @@ std::string Progress(int page, int total) {
 class DownloadRunTest : public ::testing::Test {
  protected:
   void serve(std::vector<Reply> replies) {
-    server_.emplace(std::move(replies));
-    api_.emplace(server_->port(), std::vector<std::string>{kSiteHost});
-    scope_.emplace(*api_);
+    site_.emplace(std::move(replies), std::vector<std::string>{kSiteHost});
   }
   std::string run() {
     try {
-      DownloadRun(view_, links_);
+      DownloadRun(view_, links_, site_->sockets());
     } catch (const Error& e) {
       return e.message();
     }
@@ -69,15 +65,13 @@ class DownloadRunTest : public ::testing::Test {
   }
   std::vector<std::string> requestedPaths() const {
     std::vector<std::string> paths;
-    for (const auto& r : server_->requests()) {
+    for (const auto& r : site_->requests()) {
       if (r.rfind("GET ", 0) == 0) paths.push_back(r.substr(4, r.find(' ', 4) - 4));
     }
     return paths;
   }
 
-  std::optional<TestServer> server_;
-  std::optional<LoopbackSockets> api_;
-  std::optional<ScopedSockets> scope_;
+  std::optional<LoopbackSite> site_;
   RecordingView view_;
   PageLinkList links_{"left over"};
 };
@@ -109,7 +103,7 @@ TEST_F(DownloadRunTest, FetchesTheFirstPageAndEveryLinkedPageInOrder) {
 TEST_F(DownloadRunTest, EmptyUrlFieldFetchesNothingAndEndsEmpty) {
   serve({});
   EXPECT_EQ(run(), "");
-  EXPECT_TRUE(server_->requests().empty());
+  EXPECT_TRUE(site_->requests().empty());
   EXPECT_TRUE(view_.lines.empty());
   EXPECT_TRUE(links_.empty());
   EXPECT_EQ(view_.statuses,
@@ -143,7 +137,7 @@ TEST_F(DownloadRunTest, ErrorOnPageTwoKeepsPageOneAndItsStatus) {
   EXPECT_EQ(view_.lines, std::vector<std::string>{"a1"});
   EXPECT_EQ(view_.statuses.back(), Progress(2, 3));
   EXPECT_EQ(links_.size(), 2u);
-  EXPECT_EQ(api_->openSockets(), 0);
+  EXPECT_EQ(site_->sockets().openSockets(), 0);
 }
 
 TEST_F(DownloadRunTest, ErrorOnTheFirstPageKeepsThePreviousRun) {

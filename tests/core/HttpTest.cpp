@@ -4,16 +4,16 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "core/Http.h"
-#include "core/TestServer.h"
+#include "platform/Sockets.h"
+#include "support/LoopbackSite.h"
 
 namespace quillo {
 namespace {
 
 using testing::LoopbackSockets;
 using testing::Reply;
-using testing::ScopedSockets;
 using testing::TestServer;
 
 const std::string kOk = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
@@ -33,7 +33,6 @@ class HttpFetch : public ::testing::Test {
   void serve(std::vector<Reply> replies) {
     server_.emplace(std::move(replies));
     api_.emplace(server_->port());
-    scope_.emplace(*api_);
   }
   void TearDown() override {
     if (api_) {
@@ -43,14 +42,13 @@ class HttpFetch : public ::testing::Test {
 
   std::optional<TestServer> server_;
   std::optional<LoopbackSockets> api_;
-  std::optional<ScopedSockets> scope_;
   ResponseBuffer buffer_;
 };
 
 TEST_F(HttpFetch, ProbesWithHeadThenFetchesWithGetOnASecondConnection) {
   const std::string page = kOk + "<html>page</html>";
   serve({{kOk}, {page}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/servlet/list?q=a%20b&p=2#top", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/servlet/list?q=a%20b&p=2#top", buffer_), 200);
   EXPECT_EQ(server_->requests(),
             (std::vector<std::string>{"HEAD /servlet/list?q=a%20b&p=2#top HTTP/1.0\r\n\r\n",
                                       "GET /servlet/list?q=a%20b&p=2#top HTTP/1.0\r\n\r\n"}));
@@ -60,7 +58,7 @@ TEST_F(HttpFetch, ProbesWithHeadThenFetchesWithGetOnASecondConnection) {
 
 TEST_F(HttpFetch, HostWithoutPathRequestsTheRoot) {
   serve({{kOk}, {kOk}});
-  EXPECT_EQ(HttpGetUrl("http://localhost", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost", buffer_), 200);
   EXPECT_EQ(server_->requests()[0], "HEAD / HTTP/1.0\r\n\r\n");
   EXPECT_EQ(server_->requests()[1], "GET / HTTP/1.0\r\n\r\n");
 }
@@ -69,7 +67,7 @@ TEST_F(HttpFetch, AddressesWithoutTheExactSchemeSendNothing) {
   serve({});
   for (const char* url : {"", "HTTP://localhost/", " http://localhost/", "https://localhost/",
                           "http:/localhost/", "localhost/"}) {
-    EXPECT_EQ(HttpGetUrl(url, buffer_), -1) << url;
+    EXPECT_EQ(HttpGetUrl(*api_, url, buffer_), -1) << url;
   }
   EXPECT_TRUE(server_->requests().empty());
   EXPECT_TRUE(api_->connectedPorts().empty());
@@ -77,32 +75,32 @@ TEST_F(HttpFetch, AddressesWithoutTheExactSchemeSendNothing) {
 
 TEST_F(HttpFetch, ProbeOtherThan200SkipsTheGet) {
   serve({{"HTTP/1.0 404 Not Found\r\n\r\nmissing"}, {kOk + "never fetched"}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/x", buffer_), 404);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/x", buffer_), 404);
   EXPECT_TRUE(buffer_.empty());
   EXPECT_EQ(server_->requests().size(), 1u);
 }
 
 TEST_F(HttpFetch, RedirectIsNotFollowed) {
   serve({{"HTTP/1.0 302 Found\r\nLocation: http://localhost/y\r\n\r\n"}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/x", buffer_), 302);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/x", buffer_), 302);
   EXPECT_TRUE(buffer_.empty());
 }
 
 TEST_F(HttpFetch, StatusLineWithoutReasonPhraseGivesMinusOne) {
   serve({{"HTTP/1.0 200\r\nServer: test\r\n\r\n"}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/", buffer_), -1);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), -1);
   EXPECT_EQ(server_->requests().size(), 1u);
 }
 
 TEST_F(HttpFetch, ClosedWithoutAnswerGivesMinusOne) {
   serve({{""}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/", buffer_), -1);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), -1);
 }
 
 TEST_F(HttpFetch, GetAnswerIsKeptWhateverItsStatus) {
   const std::string failure = "HTTP/1.0 500 Internal Server Error\r\n\r\nboom";
   serve({{kOk}, {failure}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), 200);
   EXPECT_EQ(buffer_.text(), failure);
 }
 
@@ -111,7 +109,7 @@ TEST_F(HttpFetch, EveryBodyByteArrivesIncludingZeroBytes) {
   for (int i = 0; i < 3 * 1024 * 1024; ++i) body.push_back(static_cast<char>(i * 7 % 256));
   body[kOk.size() + 5] = '\0';
   serve({{kOk}, {body, 1000}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/big", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/big", buffer_), 200);
   ASSERT_EQ(buffer_.size(), body.size());
   EXPECT_TRUE(buffer_.text() == body);
 }
@@ -122,43 +120,42 @@ TEST_F(HttpFetch, ProbeIsReadUpToItsFirstZeroByte) {
       {{std::string("HTTP/1.0 2\0"
                     "00 OK\r\n\r\n",
                     16)}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/", buffer_), -1);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), -1);
 }
 
 TEST_F(HttpFetch, ResetInTheMiddleOfTheBodyIsAnErrorNotAShortPage) {
   serve({{kOk}, {kOk + std::string(200000, 'x'), 4096, true}});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://localhost/", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost/", buffer_); }),
             "Connection reset by peer");
 }
 
 TEST_F(HttpFetch, ResetProbeIsAnError) {
   serve({{"", 0, true}});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://localhost/", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost/", buffer_); }),
             "Connection reset by peer");
 }
 
 TEST_F(HttpFetch, RefusedConnectionReportsTheSystemText) {
   serve({});
   LoopbackSockets closedPort(1);  // nothing listens on port 1
-  ScopedSockets scope(closedPort);
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://localhost/", buffer_); }), "Connection refused");
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(closedPort, "http://localhost/", buffer_); }), "Connection refused");
   EXPECT_EQ(closedPort.openSockets(), 0);
 }
 
 TEST_F(HttpFetch, HostThatCannotBeResolvedClosesTheProbeSocket) {
   serve({});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://localhost:8080/x", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost:8080/x", buffer_); }),
             "[localhost:8080] IS INVALID ADDRSS.");
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://no-such-host.invalid", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://no-such-host.invalid", buffer_); }),
             "[no-such-host.invalid] IS INVALID ADDRSS.");
-  EXPECT_EQ(MessageOf([&] { HttpGetPath("255.255.255.255", "/", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetPath(*api_, "255.255.255.255", "/", buffer_); }),
             "[255.255.255.255] IS INVALID ADDRSS.");
   EXPECT_TRUE(api_->connectedPorts().empty());
 }
 
 TEST_F(HttpFetch, DottedLiteralGoesThroughTheReverseLookup) {
   serve({{kOk}, {kOk + "x"}});
-  EXPECT_EQ(HttpGetUrl("http://127.0.0.1/", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://127.0.0.1/", buffer_), 200);
   EXPECT_EQ(buffer_.text(), kOk + "x");
 }
 
@@ -169,6 +166,7 @@ class FaultySockets : public LoopbackSockets {
   int failOpen = 0, failConnect = 0, failSend = 0, failRecv = 0;
   int closeSetsError = 0;  // what the last-error slot holds after a close
   std::size_t sendLimit = 0;
+  bool sendTakesNothing = false;
   std::vector<std::string> calls;
 
   net::SocketHandle openStream() override {
@@ -184,6 +182,7 @@ class FaultySockets : public LoopbackSockets {
   long send(net::SocketHandle s, const char* d, std::size_t n) override {
     calls.push_back("send");
     if (failSend) return fail(failSend, -1L);
+    if (sendTakesNothing) return 0;
     return LoopbackSockets::send(s, d, sendLimit ? std::min(n, sendLimit) : n);
   }
   long recv(net::SocketHandle s, char* d, std::size_t n) override {
@@ -212,13 +211,12 @@ class FaultySockets : public LoopbackSockets {
 
 class HttpFaults : public ::testing::Test {
  protected:
-  HttpFaults() : server_({{kOk}, {kOk + "body"}}), api_(server_.port()), scope_(api_) {}
+  HttpFaults() : server_({{kOk}, {kOk + "body"}}), api_(server_.port()) {}
   std::string fetchError() {
-    return MessageOf([&] { HttpGetUrl("http://localhost/p", buffer_); });
+    return MessageOf([&] { HttpGetUrl(api_, "http://localhost/p", buffer_); });
   }
   TestServer server_;
   FaultySockets api_;
-  ScopedSockets scope_;
   ResponseBuffer buffer_;
 };
 
@@ -256,9 +254,16 @@ TEST_F(HttpFaults, FailedReceiveIsAnError) {
   EXPECT_TRUE(buffer_.empty());
 }
 
+TEST_F(HttpFaults, SendThatTakesNothingEndsTheExchangeInsteadOfLooping) {
+  api_.sendTakesNothing = true;
+  EXPECT_EQ(fetchError(), "The connection accepted no more of the request");
+  EXPECT_EQ(api_.calls, (std::vector<std::string>{"open", "connect", "send", "close"}));
+  EXPECT_EQ(api_.openSockets(), 0);
+}
+
 TEST_F(HttpFaults, PartialSendsAreContinuedUntilTheWholeRequestIsOut) {
   api_.sendLimit = 3;
-  EXPECT_EQ(HttpGetUrl("http://localhost/servlet/abc", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(api_, "http://localhost/servlet/abc", buffer_), 200);
   EXPECT_EQ(server_.requests()[0], "HEAD /servlet/abc HTTP/1.0\r\n\r\n");
   EXPECT_EQ(server_.requests()[1], "GET /servlet/abc HTTP/1.0\r\n\r\n");
   EXPECT_EQ(buffer_.text(), kOk + "body");
@@ -295,9 +300,9 @@ TEST(HttpAddressTest, DottedLiteralsNeedFourByteValues) {
 }
 
 TEST(HttpResolve, NamesAndLiterals) {
-  EXPECT_EQ(ResolveHost("localhost"), htonl(INADDR_LOOPBACK));
-  EXPECT_EQ(ResolveHost("127.0.0.1"), htonl(INADDR_LOOPBACK));
-  EXPECT_THROW(ResolveHost("host.invalid"), Error);
+  EXPECT_EQ(ResolveHost(net::SystemSockets(), "localhost"), htonl(INADDR_LOOPBACK));
+  EXPECT_EQ(ResolveHost(net::SystemSockets(), "127.0.0.1"), htonl(INADDR_LOOPBACK));
+  EXPECT_THROW(ResolveHost(net::SystemSockets(), "host.invalid"), Error);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/PageParsing.h"
-#include "core/Pages.h"
+#include "support/Pages.h"
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
 

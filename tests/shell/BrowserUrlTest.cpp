@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "FakeShell.h"
+#include "support/FakeShell.h"
 #include "core/BrowserUrl.h"
-#include "core/Error.h"
+#include "base/Error.h"
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
 
@@ -55,7 +55,7 @@ class GetBrowserUrlMatch : public testing::TestWithParam<MatchCase> {};
 TEST_P(GetBrowserUrlMatch, FindsTheFirstWindowWithThePrefix) {
   FakeShell shell;
   shell.windows = GetParam().windows;
-  EXPECT_EQ(GetBrowserUrl(GetParam().prefix), GetParam().expected);
+  EXPECT_EQ(GetBrowserUrl(shell, GetParam().prefix), GetParam().expected);
   EXPECT_EQ(shell.liveObjects(), 0);
 }
 
@@ -108,7 +108,7 @@ TEST(GetBrowserUrl, StopsAtTheFirstMatchInListOrder) {
   FakeShell shell;
   shell.windows = {FakeWindow::Browser(u"http://other.example/"), FakeWindow::Closed(),
                    FakeWindow::Browser(Site(u"1")), FakeWindow::Browser(Site(u"2"))};
-  EXPECT_EQ(GetBrowserUrl(kPrefix), SiteCp932("1"));
+  EXPECT_EQ(GetBrowserUrl(shell, kPrefix), SiteCp932("1"));
   EXPECT_EQ(shell.calls,
             (std::vector<std::string>{"create", "count", "item 0", "browser 0", "url 0", "item 1",
                                       "item 2", "browser 2", "url 2"}));
@@ -119,12 +119,7 @@ TEST(GetBrowserUrl, FalseCountsAsSuccess) {
   shell.windows = {FakeWindow::Browser(Site(u"a"))};
   shell.countResult = {shell::kFalse, "ignored"};
   shell.windows[0].urlResult = {shell::kFalse, {}};
-  EXPECT_EQ(GetBrowserUrl(kPrefix), SiteCp932("a"));
-}
-
-TEST(GetBrowserUrl, TheSystemShellIsBackAfterTheFake) {
-  { FakeShell shell; }
-  EXPECT_EQ(&shell::Shell(), &shell::SystemShell());
+  EXPECT_EQ(GetBrowserUrl(shell, kPrefix), SiteCp932("a"));
 }
 
 struct FailureCase {
@@ -141,7 +136,7 @@ TEST_P(GetBrowserUrlFailure, RaisesTheChosenMessageAndReleasesEverything) {
                    FakeWindow::Browser(u"http://other.example/2"), FakeWindow::Browser(Site(u"a"))};
   GetParam().arrange(shell);
   try {
-    GetBrowserUrl(kPrefix);
+    GetBrowserUrl(shell, kPrefix);
     FAIL() << "no error raised";
   } catch (const Error& e) {
     EXPECT_EQ(e.message(), GetParam().message);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/Info.h"
+#include "core/Launch.h"
 
 namespace quillo {
 namespace {

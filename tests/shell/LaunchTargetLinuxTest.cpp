@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/Launch.h"
 #include "platform/Codepage.h"
 #include "platform/Info.h"
 
@@ -107,7 +108,7 @@ TEST_F(LaunchTargetTest, PassesTheAddressAsOneArgumentWithoutAShell) {
   const std::string marker = (dir_ / "marker").string();
   const std::string utf8 = "http://listings.example/検索 結果?q=\"a b\"&x='y'; touch " + marker +
                            " $(touch " + marker + ") `touch " + marker + "` | >" + marker;
-  LaunchTarget(cp932::FromUtf8(utf8), "--ignored parameters");
+  LaunchTarget(SystemLauncher(), cp932::FromUtf8(utf8), "--ignored parameters");
 
   const std::optional<Record> record = WaitForRecord();
   ASSERT_TRUE(record);
@@ -121,7 +122,7 @@ TEST_F(LaunchTargetTest, DoesNotWaitForTheOpener) {
   InstallRecorder();
   ::setenv("QUILLO_HANG", "1", 1);
   const auto start = Clock::now();
-  LaunchTarget("http://listings.example/lite/", "");
+  LaunchTarget(SystemLauncher(), "http://listings.example/lite/", "");
   const auto took = Clock::now() - start;
 
   const std::optional<Record> record = WaitForRecord();
@@ -135,7 +136,7 @@ TEST_F(LaunchTargetTest, DoesNotWaitForTheOpener) {
 TEST_F(LaunchTargetTest, MissingOpenerIsNoFailure) {
   ::setenv("PATH", (dir_ / "bin").c_str(), 1);  // an empty folder
   const auto start = Clock::now();
-  EXPECT_NO_THROW(LaunchTarget("http://listings.example/lite/", ""));
+  EXPECT_NO_THROW(LaunchTarget(SystemLauncher(), "http://listings.example/lite/", ""));
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
   ExpectNoChildLeft();
 }

@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "core/BrowserUrl.h"
-#include "core/Error.h"
+#include "base/Error.h"
 #include "core/SiteRoot.h"
+#include "platform/ShellWindows.h"
 
 extern char** environ;
 
@@ -110,7 +111,7 @@ TEST(RealFirefox, GetBrowserUrlFindsTheSitePageItShows) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(45);
   while (found.empty() && std::chrono::steady_clock::now() < deadline) {
     try {
-      found = GetBrowserUrl(std::string(kSiteRoot) + "/");
+      found = GetBrowserUrl(shell::SystemShell(), std::string(kSiteRoot) + "/");
     } catch (const Error& e) {
       lastProblem = e.message();  // until Firefox writes its first session
     }

@@ -19,10 +19,12 @@
 #include <string_view>
 
 #include "core/BrowserUrl.h"
-#include "core/Error.h"
+#include "base/Error.h"
+#include "core/Launch.h"
 #include "core/Messages.h"
 #include "platform/Codepage.h"
 #include "platform/Info.h"
+#include "platform/ShellWindows.h"
 
 namespace {
 
@@ -75,7 +77,7 @@ struct ComLibrary {
 int BrowserUrl(const char* prefix) {
   ComLibrary com;
   try {
-    const std::string url = quillo::GetBrowserUrl(quillo::cp932::FromUtf8(prefix));
+    const std::string url = quillo::GetBrowserUrl(quillo::shell::SystemShell(), quillo::cp932::FromUtf8(prefix));
     Print(url.empty() ? "empty" : "address: " + quillo::cp932::ToUtf8(url));
   } catch (const quillo::Error& e) {
     Print("error: " + quillo::cp932::ToUtf8(e.message()));
@@ -85,7 +87,7 @@ int BrowserUrl(const char* prefix) {
 
 int Launch(const char* target) {
   ComLibrary com;
-  quillo::LaunchTarget(quillo::cp932::FromUtf8(target), "");
+  quillo::LaunchTarget(quillo::SystemLauncher(), quillo::cp932::FromUtf8(target), "");
   Print("returned");
   return 0;
 }

@@ -11,9 +11,9 @@
 #include <iostream>
 #include <optional>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "core/Http.h"
-#include "core/TestServer.h"
+#include "support/LoopbackSite.h"
 #include "core/TextRules.h"
 #include "platform/Codepage.h"
 #include "platform/Sockets.h"
@@ -23,7 +23,6 @@ namespace {
 
 using testing::LoopbackSockets;
 using testing::Reply;
-using testing::ScopedSockets;
 using testing::TestServer;
 
 const std::string kOk = "HTTP/1.0 200 OK\r\n\r\n";
@@ -66,11 +65,11 @@ TEST(WinsockLibrary, SocketsWorkBetweenHttpStartupAndHttpCleanup) {
   ASSERT_EQ(api.openStream(), net::kInvalidSocket) << "Winsock was already started";
   EXPECT_EQ(api.lastError(), WSANOTINITIALISED);
 
-  HttpStartup();
+  HttpStartup(net::SystemSockets());
   const net::SocketHandle s = api.openStream();
   EXPECT_NE(s, net::kInvalidSocket);
   EXPECT_EQ(api.close(s), 0);
-  HttpCleanup();
+  HttpCleanup(net::SystemSockets());
 
   EXPECT_EQ(api.openStream(), net::kInvalidSocket);
   EXPECT_EQ(api.lastError(), WSANOTINITIALISED);
@@ -78,25 +77,22 @@ TEST(WinsockLibrary, SocketsWorkBetweenHttpStartupAndHttpCleanup) {
 
 class WinsockFetch : public ::testing::Test {
  protected:
-  void SetUp() override { HttpStartup(); }
+  void SetUp() override { HttpStartup(net::SystemSockets()); }
   void TearDown() override {
     if (api_) {
       EXPECT_EQ(api_->openSockets(), 0) << "a socket was left open";
     }
-    scope_.reset();
     api_.reset();
     server_.reset();
-    HttpCleanup();
+    HttpCleanup(net::SystemSockets());
   }
   void serve(std::vector<Reply> replies) {
     server_.emplace(std::move(replies));
     api_.emplace(server_->port());
-    scope_.emplace(*api_);
   }
 
   std::optional<TestServer> server_;
   std::optional<LoopbackSockets> api_;
-  std::optional<ScopedSockets> scope_;
   ResponseBuffer buffer_;
 };
 
@@ -104,7 +100,7 @@ TEST_F(WinsockFetch, HeadThenGetWithTheExactRequestBytes) {
   std::string page = kOk + "<html>";
   for (int i = 0; i < 300000; ++i) page.push_back(static_cast<char>(i * 13 % 256));
   serve({{kOk}, {page, 1500}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/servlet/list?q=a%20b#top", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/servlet/list?q=a%20b#top", buffer_), 200);
   EXPECT_EQ(server_->requests(),
             (std::vector<std::string>{"HEAD /servlet/list?q=a%20b#top HTTP/1.0\r\n\r\n",
                                       "GET /servlet/list?q=a%20b#top HTTP/1.0\r\n\r\n"}));
@@ -115,20 +111,20 @@ TEST_F(WinsockFetch, HeadThenGetWithTheExactRequestBytes) {
 
 TEST_F(WinsockFetch, ProbeOtherThan200EndsAfterTheFirstConnection) {
   serve({{"HTTP/1.0 404 Not Found\r\n\r\n"}, {kOk + "never"}});
-  EXPECT_EQ(HttpGetUrl("http://localhost/", buffer_), 404);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), 404);
   EXPECT_EQ(server_->requests(), std::vector<std::string>{"HEAD / HTTP/1.0\r\n\r\n"});
   EXPECT_TRUE(buffer_.empty());
 }
 
 TEST_F(WinsockFetch, DottedLiteralGoesThroughTheReverseLookup) {
   serve({{kOk}, {kOk + "x"}});
-  EXPECT_EQ(HttpGetUrl("http://127.0.0.1/", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, "http://127.0.0.1/", buffer_), 200);
   EXPECT_EQ(buffer_.text(), kOk + "x");
 }
 
 TEST_F(WinsockFetch, HostWithAPortIsNoHostName) {
   serve({});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://localhost:8080/x", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost:8080/x", buffer_); }),
             "[localhost:8080] IS INVALID ADDRSS.");
   EXPECT_TRUE(api_->connectedPorts().empty());
 }
@@ -138,8 +134,7 @@ TEST_F(WinsockFetch, RefusedConnectionReportsTheSystemText) {
   ASSERT_FALSE(expected.empty()) << "the system has no text for WSAECONNREFUSED";
   serve({});
   LoopbackSockets closed(ClosedPort());
-  ScopedSockets scope(closed);
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://localhost/", buffer_); }), expected);
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(closed, "http://localhost/", buffer_); }), expected);
   EXPECT_EQ(closed.openSockets(), 0);
   std::cout << "refused: " << cp932::ToUtf8(expected) << "\n";
 }
@@ -150,13 +145,13 @@ TEST_F(WinsockFetch, ResetConnectionReportsTheSystemText) {
   const std::string expected = SystemMessage(WSAECONNRESET);
   ASSERT_FALSE(expected.empty());
   serve({{"", 0, true}});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl("http://localhost/", buffer_); }), expected);
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost/", buffer_); }), expected);
 }
 
 // The code of a failed connect is read after closesocket: the close must not
 // overwrite it with its own success.
 TEST_F(WinsockFetch, ClosingTheSocketKeepsTheErrorCode) {
-  HttpStartup();
+  HttpStartup(net::SystemSockets());
   const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   sockaddr_in to{};
   to.sin_family = AF_INET;
@@ -165,7 +160,7 @@ TEST_F(WinsockFetch, ClosingTheSocketKeepsTheErrorCode) {
   ASSERT_NE(::connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
   EXPECT_EQ(::closesocket(s), 0);
   EXPECT_EQ(WSAGetLastError(), WSAECONNREFUSED);
-  HttpCleanup();
+  HttpCleanup(net::SystemSockets());
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "core/Error.h"
+#include "base/Error.h"
 
 namespace quillo::browser {
 namespace {

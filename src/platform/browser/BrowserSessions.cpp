@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "platform/browser/ChromiumProfiles.h"
 #include "platform/browser/ChromiumSession.h"
 #include "platform/browser/FirefoxProfiles.h"

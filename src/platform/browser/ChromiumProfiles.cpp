@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "platform/browser/BoundedFile.h"
 #include "platform/browser/LockOwner.h"
 

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <utility>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "platform/browser/BoundedFile.h"
 #include "platform/browser/SnssSession.h"
 

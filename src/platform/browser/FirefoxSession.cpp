@@ -5,7 +5,7 @@
 #include <new>
 #include <nlohmann/json.hpp>
 
-#include "core/Error.h"
+#include "base/Error.h"
 #include "platform/browser/BoundedFile.h"
 #include "platform/browser/MozLz4.h"
 

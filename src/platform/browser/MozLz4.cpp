@@ -5,7 +5,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "core/Error.h"
+#include "base/Error.h"
 
 namespace quillo::browser {
 namespace {

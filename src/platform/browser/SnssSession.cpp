@@ -8,7 +8,7 @@
 #include <set>
 #include <tuple>
 
-#include "core/Error.h"
+#include "base/Error.h"
 
 // File layout, all numbers little-endian:
 //   "SNSS", int32 version (1, or 3 with marker records; 2 and 4 are encrypted)

@@ -1,7 +1,9 @@
 #pragma once
 
-// A TCP server on loopback for the fetch tests: it answers each accepted
-// connection with the next scripted reply and records the request bytes.
+// A listings site on loopback for the fetch, run and window tests: a TCP
+// server that answers each accepted connection with the next scripted reply
+// and records the request bytes, and sockets that lead the core's port 80
+// and name lookups to it.
 
 #include <atomic>
 #include <cstdint>
@@ -11,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Sockets.h"
+#include "base/SocketApi.h"
 
 namespace quillo::testing {
 
@@ -80,6 +82,9 @@ class LoopbackSockets : public net::SocketApi {
   int lastError() override { return system_.lastError(); }
   std::string errorText(int code) override { return system_.errorText(code); }
 
+  // Leads port 80 to another server from now on.
+  void leadTo(std::uint16_t port) { port_ = port; }
+
   // Sockets opened and not yet closed.
   int openSockets() const { return open_; }
   std::vector<std::uint16_t> connectedPorts() const { return ports_; }
@@ -94,11 +99,19 @@ class LoopbackSockets : public net::SocketApi {
   std::vector<std::uint16_t> ports_;
 };
 
-// Installs an api for the lifetime of a test.
-class ScopedSockets {
+// The server and the sockets that lead to it, for the common case: pages
+// in, recorded requests out, sockets() handed to the core.
+class LoopbackSite {
  public:
-  explicit ScopedSockets(net::SocketApi& api) { net::SetSocketApiForTesting(&api); }
-  ~ScopedSockets() { net::SetSocketApiForTesting(nullptr); }
+  explicit LoopbackSite(std::vector<Reply> replies, std::vector<std::string> names = {})
+      : server_(std::move(replies)), sockets_(server_.port(), std::move(names)) {}
+
+  LoopbackSockets& sockets() { return sockets_; }
+  std::vector<std::string> requests() const { return server_.requests(); }
+
+ private:
+  TestServer server_;
+  LoopbackSockets sockets_;
 };
 
 }  // namespace quillo::testing

@@ -1,14 +1,13 @@
 #pragma once
 
 // A scripted window list for tests of everything that reads open browser
-// windows (GetBrowserUrl and the window's second button). Constructing a
-// FakeShell installs it in place of the platform's list; destroying it
-// restores the platform's.
+// windows (GetBrowserUrl and the window's second button), handed to them in
+// place of the platform's list.
 //
 //   quillo::shell::testing::FakeShell shell;
 //   shell.windows = {FakeWindow::Browser(u"http://other.example/"),
 //                    FakeWindow::Browser(u"http://listings.example/a")};
-//   quillo::GetBrowserUrl("http://listings.example/");  // "http://listings.example/a"
+//   quillo::GetBrowserUrl(shell, "http://listings.example/");  // "http://listings.example/a"
 
 #include <cstdint>
 #include <map>
@@ -16,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ShellWindows.h"
+#include "base/ShellApi.h"
 
 namespace quillo::shell::testing {
 
@@ -37,8 +36,7 @@ struct FakeWindow {
 
 class FakeShell final : public ShellApi {
  public:
-  FakeShell();
-  ~FakeShell() override;
+  FakeShell() = default;
   FakeShell(const FakeShell&) = delete;
   FakeShell& operator=(const FakeShell&) = delete;
 
@@ -60,6 +58,8 @@ class FakeShell final : public ShellApi {
 
   CallResult createWindowList(std::unique_ptr<ShellWindowList>& list) override;
   std::string systemMessage(std::int32_t code) override;
+  // The platform's own conversion, as the real lists use it.
+  std::string toCodePage(std::u16string_view address) override;
 
  private:
   friend class FakeObject;

@@ -1,4 +1,6 @@
-#include "core/TestServer.h"
+#include "support/LoopbackSite.h"
+
+#include "platform/Sockets.h"
 
 #ifdef _WIN32
 #include <winsock2.h>

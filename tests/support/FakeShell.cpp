@@ -1,7 +1,9 @@
-#include "FakeShell.h"
+#include "support/FakeShell.h"
 
 #include <memory>
 #include <utility>
+
+#include "platform/Codepage.h"
 
 namespace quillo::shell::testing {
 
@@ -87,10 +89,6 @@ FakeWindow FakeWindow::Closed() {
   return window;
 }
 
-FakeShell::FakeShell() { SetShellApiForTesting(this); }
-
-FakeShell::~FakeShell() { SetShellApiForTesting(nullptr); }
-
 CallResult FakeShell::createWindowList(std::unique_ptr<ShellWindowList>& list) {
   calls.push_back("create");
   if (createResult.failed()) return createResult;
@@ -101,6 +99,10 @@ CallResult FakeShell::createWindowList(std::unique_ptr<ShellWindowList>& list) {
 std::string FakeShell::systemMessage(std::int32_t code) {
   const auto found = systemMessages.find(code);
   return found == systemMessages.end() ? std::string() : found->second;
+}
+
+std::string FakeShell::toCodePage(std::u16string_view address) {
+  return cp932::FromUtf16(address);
 }
 
 }  // namespace quillo::shell::testing
