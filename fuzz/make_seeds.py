@@ -6,21 +6,19 @@ as bytes, plus the demo site's pages when demo/site exists. Run it again after
 adding a case; the files it writes are committed.
 """
 import pathlib
+import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent
 CORPUS = ROOT / "corpus"
 
-ENTRY_START = (b'<TABLE border="0" cellpadding="0" cellspacing="0" width="520"><TR>'
-               b'<TD width="276" STYLE="word-break: break-all"><FONT size="-1">')
-CELL = (b'<TD width="24" height="24"><IMG src="/images/space.gif" width=24 height=24>'
-        b'<BR><BR><IMG src="/images/space.gif" width=24 height=24></TD>')
-SPACER = (b"</FONT></TD>" + b"<TD width=1></TD>".join([CELL] * 4)
-          + b'<TD width="16">\x81\x40</TD><TD width="47" valign="middle">')
-ICON = (b'<IMG SRC="/images/icn_n.gif" border="0" ALT=""></A><BR></TD></TR><TR>'
-        b'<TD colspan="12"><HR width="100%" SIZE="2"></TD></TR>')
-PAGE_SUFFIX = b"\x83\x79\x81\x5B\x83\x57"
-ROW_SUFFIX = b"\x8D\x73"
+# The markers have one Python copy, the reference parser's.
+sys.path.insert(0, str(ROOT.parent / "tests" / "e2e"))
+import reference_parser as rp  # noqa: E402
 
+ENTRY_START = rp.ENTRY_START
+SPACER = rp.SPACER_FRAGMENT
+ICON = rp.NEW_ICON_FRAGMENT
+PAGE_SUFFIX, ROW_SUFFIX = rp.SKIP_SUFFIXES[1], rp.SKIP_SUFFIXES[0]
 
 def entry(body):
     return ENTRY_START + body + b"</TABLE>"
