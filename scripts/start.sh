@@ -35,7 +35,10 @@ fi
 
 scripts/deps.sh build
 cmake --preset dev
-cmake --build --preset dev
+# Only the two programs: the first window should not wait for the test suites.
+targets=(quillo-cli)
+if grep -q '^QUILLO_BUILD_APP:BOOL=ON' build/dev/CMakeCache.txt; then targets+=(quillo); fi
+cmake --build --preset dev --target "${targets[@]}"
 if [[ ! -x $program ]]; then
   echo "start.sh: $program was not built (QUILLO_BUILD_APP=OFF?); the console program is" \
     "build/dev/src/quillo-cli" >&2

@@ -136,8 +136,7 @@ class TForm1::RunGuard final : public QObject {
   TForm1& form_;
 };
 
-TForm1::TForm1(const quillo::Ports& ports, QWidget* parent)
-    : QMainWindow(parent), ports_(ports) {
+TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent), ports_(ports) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Form1"));
   setFont(FormFont());

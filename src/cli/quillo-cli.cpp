@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/DownloadRun.h"
 #include "base/Error.h"
+#include "core/DownloadRun.h"
 #include "core/Http.h"
 #include "core/Messages.h"
 #include "platform/Codepage.h"

@@ -143,9 +143,7 @@ class WindowsShell final : public shell::ShellApi {
     return cp932::FromLocale(std::string_view(area, length));
   }
 
-  std::string toCodePage(std::u16string_view address) override {
-    return cp932::FromUtf16(address);
-  }
+  std::string toCodePage(std::u16string_view address) override { return cp932::FromUtf16(address); }
 };
 
 }  // namespace

@@ -83,9 +83,7 @@ class LinuxShell final : public ShellApi {
   // The codes here are not the system's own, so it has no text for them.
   std::string systemMessage(std::int32_t) override { return {}; }
 
-  std::string toCodePage(std::u16string_view address) override {
-    return cp932::FromUtf16(address);
-  }
+  std::string toCodePage(std::u16string_view address) override { return cp932::FromUtf16(address); }
 };
 
 }  // namespace

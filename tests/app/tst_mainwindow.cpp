@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
-#include <QScreen>
 #include <QFile>
 #include <QFontInfo>
 #include <QFrame>
@@ -12,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -24,17 +24,17 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeShell.h"
 #include "app/ImageButton.h"
 #include "app/Main.h"
 #include "core/PageParsing.h"
-#include "platform/Info.h"
-#include "support/Pages.h"
 #include "core/SiteRoot.h"
-#include "support/LoopbackSite.h"
 #include "core/TextRules.h"
 #include "core/Texts.h"
 #include "platform/Codepage.h"
+#include "platform/Info.h"
+#include "support/FakeShell.h"
+#include "support/LoopbackSite.h"
+#include "support/Pages.h"
 
 using quillo::testing::Anchor;
 using quillo::testing::kHeadOk;
@@ -212,8 +212,7 @@ void TestMainWindow::initialState() {
   QVERIFY(QFontMetrics(form_->font()).inFont(QChar(u'版')));
 
   // The outer frame of 538 x 336 stands centred on the desktop.
-  QCOMPARE(QRect(form_->pos(), QSize(538, 336)).center(),
-           form_->screen()->geometry().center());
+  QCOMPARE(QRect(form_->pos(), QSize(538, 336)).center(), form_->screen()->geometry().center());
   // The URL field holds an address of any length whole.
   const QString longAddress = QString::fromStdString(kFirstPage) + QString(40000, u'a');
   form_->Edit1->setText(longAddress);

@@ -2,11 +2,11 @@
 
 #include "base/Error.h"
 #include "core/DownloadRun.h"
-#include "support/Pages.h"
 #include "core/SiteRoot.h"
-#include "support/LoopbackSite.h"
 #include "core/TextRules.h"
 #include "core/Texts.h"
+#include "support/LoopbackSite.h"
+#include "support/Pages.h"
 
 namespace quillo {
 namespace {

@@ -138,7 +138,8 @@ TEST_F(HttpFetch, ResetProbeIsAnError) {
 TEST_F(HttpFetch, RefusedConnectionReportsTheSystemText) {
   serve({});
   LoopbackSockets closedPort(1);  // nothing listens on port 1
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(closedPort, "http://localhost/", buffer_); }), "Connection refused");
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(closedPort, "http://localhost/", buffer_); }),
+            "Connection refused");
   EXPECT_EQ(closedPort.openSockets(), 0);
 }
 

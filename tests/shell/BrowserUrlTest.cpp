@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeShell.h"
-#include "core/BrowserUrl.h"
 #include "base/Error.h"
+#include "core/BrowserUrl.h"
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
+#include "support/FakeShell.h"
 
 namespace quillo {
 namespace {

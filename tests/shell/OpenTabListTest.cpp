@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/BrowserUrl.h"
 #include "base/Error.h"
+#include "core/BrowserUrl.h"
 #include "core/SiteRoot.h"
 #include "platform/ShellWindows.h"
 #include "platform/ShellWindowsLinux.h"

@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "core/BrowserUrl.h"
 #include "base/Error.h"
+#include "core/BrowserUrl.h"
 #include "core/SiteRoot.h"
 #include "platform/ShellWindows.h"
 

@@ -101,8 +101,6 @@ std::string FakeShell::systemMessage(std::int32_t code) {
   return found == systemMessages.end() ? std::string() : found->second;
 }
 
-std::string FakeShell::toCodePage(std::u16string_view address) {
-  return cp932::FromUtf16(address);
-}
+std::string FakeShell::toCodePage(std::u16string_view address) { return cp932::FromUtf16(address); }
 
 }  // namespace quillo::shell::testing

@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/BrowserUrl.h"
 #include "base/Error.h"
+#include "core/BrowserUrl.h"
 #include "core/Launch.h"
 #include "core/Messages.h"
 #include "platform/Codepage.h"
@@ -77,7 +77,8 @@ struct ComLibrary {
 int BrowserUrl(const char* prefix) {
   ComLibrary com;
   try {
-    const std::string url = quillo::GetBrowserUrl(quillo::shell::SystemShell(), quillo::cp932::FromUtf8(prefix));
+    const std::string url =
+        quillo::GetBrowserUrl(quillo::shell::SystemShell(), quillo::cp932::FromUtf8(prefix));
     Print(url.empty() ? "empty" : "address: " + quillo::cp932::ToUtf8(url));
   } catch (const quillo::Error& e) {
     Print("error: " + quillo::cp932::ToUtf8(e.message()));

@@ -13,10 +13,10 @@
 
 #include "base/Error.h"
 #include "core/Http.h"
-#include "support/LoopbackSite.h"
 #include "core/TextRules.h"
 #include "platform/Codepage.h"
 #include "platform/Sockets.h"
+#include "support/LoopbackSite.h"
 
 namespace quillo {
 namespace {
