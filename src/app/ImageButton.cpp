@@ -4,10 +4,12 @@
 #include <QImage>
 #include <QPainter>
 
+#include "core/FormLayout.h"
+
 namespace {
 
 // Between the image and the caption.
-constexpr int kSpacing = 4;
+constexpr int kSpacing = quillo::form::kImageCaptionGap;
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include "base/Error.h"
 #include "core/BrowserUrl.h"
 #include "core/DownloadRun.h"
+#include "core/FormLayout.h"
 #include "core/Launch.h"
 #include "core/Messages.h"
 #include "core/SiteRoot.h"
@@ -46,7 +47,7 @@ constexpr qint64 kFrameMs = 16;
 QFont FormFont() {
   // "ＭＳ ゴシック" where present, otherwise a Japanese gothic face of the same
   // build that free systems ship.
-  const QString preferred = QString::fromUtf16(u"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF");
+  const QString preferred = ToQString(quillo::form::kFontFace);
   QString family = preferred;
   if (!QFontDatabase::hasFamily(preferred)) {
     for (const char* fallback :
@@ -59,7 +60,7 @@ QFont FormFont() {
   }
   QFont font(family);
   // The character height without internal leading is the em size.
-  font.setPixelSize(13);
+  font.setPixelSize(quillo::form::kFontPixelHeight);
   return font;
 }
 
@@ -137,8 +138,9 @@ class TForm1::RunGuard final : public QObject {
 };
 
 TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent), ports_(ports) {
+  namespace form = quillo::form;
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QStringLiteral("Form1"));
+  setWindowTitle(ToQString(form::kCaption));
   setFont(FormFont());
   QPalette white = palette();
   white.setColor(QPalette::Window, Qt::white);
@@ -150,29 +152,27 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
   Panel1->setObjectName(QStringLiteral("Panel1"));
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Panel1->setLineWidth(1);
-  Panel1->setFixedHeight(81);
+  Panel1->setFixedHeight(form::kPanelHeight);
 
   Edit1 = new QLineEdit(Panel1);
   Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setGeometry(8, 48, 513, 19);
+  Edit1->setGeometry(form::kEdit1.left, form::kEdit1.top, form::kEdit1.width, form::kEdit1.height);
   // An address of any length stays whole (Qt would cut it at 32 767).
   Edit1->setMaxLength(std::numeric_limits<int>::max());
   // A flat one-pixel border instead of the style's sunken frame.
   Edit1->setStyleSheet(
       QStringLiteral("QLineEdit { border: 1px solid palette(window-text); padding: 0px; }"));
 
-  SpeedButton1 = new ImageButton(QPixmap(QStringLiteral(":/logo.bmp")),
-                                 ToQString(quillo::texts::kLiteCaption), Panel1);
-  SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
-  SpeedButton1->setGeometry(8, 8, 177, 33);
-  SpeedButton2 = new ImageButton(QPixmap(QStringLiteral(":/browser.bmp")),
-                                 ToQString(quillo::texts::kBrowserUrlCaption), Panel1);
-  SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-  SpeedButton2->setGeometry(200, 8, 153, 33);
-  SpeedButton3 = new ImageButton(QPixmap(QStringLiteral(":/csv.bmp")),
-                                 ToQString(quillo::texts::kCsvDownloadCaption), Panel1);
-  SpeedButton3->setObjectName(QStringLiteral("SpeedButton3"));
-  SpeedButton3->setGeometry(368, 8, 153, 33);
+  ImageButton** buttons[] = {&SpeedButton1, &SpeedButton2, &SpeedButton3};
+  for (int i = 0; i < 3; ++i) {
+    const form::Button& layout = form::kSpeedButtons[i];
+    auto* button = new ImageButton(QPixmap(QStringLiteral(":/") + ToQString(layout.image)),
+                                   ToQString(layout.caption), Panel1);
+    button->setObjectName(ToQString(layout.name));
+    button->setGeometry(layout.place.left, layout.place.top, layout.place.width,
+                        layout.place.height);
+    *buttons[i] = button;
+  }
 
   Memo1 = new QPlainTextEdit(client);
   Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -182,7 +182,7 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setTabChangesFocus(true);
-  Memo1->setPlainText(QStringLiteral("Memo1"));
+  Memo1->setPlainText(ToQString(form::kMemo1Text));
 
   auto* column = new QVBoxLayout(client);
   column->setContentsMargins(0, 0, 0, 0);
@@ -193,7 +193,7 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
 
   StatusBar = new QStatusBar(this);
   StatusBar->setObjectName(QStringLiteral("StatusBar"));
-  StatusBar->setFixedHeight(21);
+  StatusBar->setFixedHeight(form::kStatusBarHeight);
   StatusBar->setSizeGripEnabled(true);
   // A status bar keeps the button face colour, not the window's white.
   QPalette face = StatusBar->palette();
@@ -210,11 +210,11 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
   setTabOrder(Edit1, Memo1);
   Edit1->setFocus();
 
-  resize(530, 309);
+  resize(form::kClientWidth, form::kClientHeight);
   // The outer frame (538 x 336 with the system's borders and caption) is
   // what stands centred; a window's position is its frame's.
   if (const QScreen* desktop = screen()) {
-    QRect outer(QPoint(0, 0), QSize(538, 336));
+    QRect outer(QPoint(0, 0), QSize(form::kOuterWidth, form::kOuterHeight));
     outer.moveCenter(desktop->geometry().center());
     move(outer.topLeft());
   }

@@ -1,0 +1,60 @@
+#pragma once
+
+// The main window's form as both windows build it (the Qt window on Linux,
+// the Win32 window on Windows): places and sizes in pixels at 96 dots per
+// inch, captions and initial texts as CP932. No toolkit here: each window
+// reads these and draws with its own.
+
+#include <string_view>
+
+#include "core/Texts.h"
+
+namespace quillo::form {
+
+struct Place {
+  int left;
+  int top;
+  int width;
+  int height;
+};
+
+// The window: caption, outer size with the system's frame, client size.
+inline constexpr std::string_view kCaption = "Form1";
+inline constexpr int kOuterWidth = 538;
+inline constexpr int kOuterHeight = 336;
+inline constexpr int kClientWidth = 530;
+inline constexpr int kClientHeight = 309;
+
+// "ＭＳ ゴシック", 13 pixels high without internal leading, Shift-JIS
+// character set; every control uses it.
+inline constexpr std::string_view kFontFace =
+    "\x82l\x82r \x83S\x83V\x83"
+    "b\x83N";
+inline constexpr int kFontPixelHeight = 13;
+
+// Panel1 spans the width at the top; StatusBar spans it at the bottom;
+// Memo1 takes what lies between.
+inline constexpr int kPanelHeight = 81;
+inline constexpr int kStatusBarHeight = 21;
+
+struct Button {
+  std::string_view name;
+  Place place;  // within Panel1
+  std::string_view caption;
+  std::string_view image;  // file name under res/
+  int imageWidth;
+  int imageHeight;
+};
+
+inline constexpr Button kSpeedButtons[3] = {
+    {"SpeedButton1", {8, 8, 177, 33}, texts::kLiteCaption, "logo.bmp", 108, 30},
+    {"SpeedButton2", {200, 8, 153, 33}, texts::kBrowserUrlCaption, "browser.bmp", 30, 30},
+    {"SpeedButton3", {368, 8, 153, 33}, texts::kCsvDownloadCaption, "csv.bmp", 32, 30},
+};
+// Between a button's image and its caption.
+inline constexpr int kImageCaptionGap = 4;
+
+inline constexpr Place kEdit1 = {8, 48, 513, 19};  // within Panel1, empty at start
+inline constexpr std::string_view kMemo1Text = "Memo1";
+
+}  // namespace quillo::form
