@@ -7,12 +7,14 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/Error.h"
 #include "core/DownloadRun.h"
 #include "core/Http.h"
 #include "core/Messages.h"
 #include "platform/Codepage.h"
+#include "platform/Console.h"
 #include "platform/Sockets.h"
 
 namespace {
@@ -22,7 +24,7 @@ constexpr std::string_view kUsage =
     "\n"
     "Downloads the result page at URL and every further result page it links to,\n"
     "and prints one line per listing entry on standard output. Status texts go to\n"
-    "standard error. URL is taken as UTF-8 and sent as Shift-JIS (CP932).\n"
+    "standard error. URL is sent as Shift-JIS (CP932).\n"
     "\n"
     "  --raw    write the entry lines as the page's Shift-JIS bytes, unconverted\n"
     "  --help   show this text\n"
@@ -30,9 +32,10 @@ constexpr std::string_view kUsage =
     "Exit status: 0 when the run completed, 1 when it ended with an error\n"
     "(the message is on standard error), 2 for a usage error.\n";
 
-void Write(std::FILE* stream, std::string_view bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
-  std::fputc('\n', stream);
+// The page's bytes as they are, for --raw.
+bool WriteBytes(std::FILE* stream, std::string_view bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() &&
+         std::fputc('\n', stream) != EOF;
 }
 
 class ConsoleView final : public quillo::RunView {
@@ -41,17 +44,24 @@ class ConsoleView final : public quillo::RunView {
 
   std::string urlText() override { return url_; }
   void setStatus(std::string_view status) override {
-    Write(stderr, quillo::cp932::ToUtf8(status));
+    quillo::console::WriteLine(stderr, quillo::cp932::ToUtf8(status));
     std::fflush(stderr);
   }
   void clearLines() override {}  // lines already written stay written
   void appendLine(std::string_view line) override {
-    Write(stdout, raw_ ? std::string(line) : quillo::cp932::ToUtf8(line));
+    const bool written = raw_ ? WriteBytes(stdout, line)
+                              : quillo::console::WriteLine(stdout, quillo::cp932::ToUtf8(line));
+    linesWritten_ = linesWritten_ && written;
   }
+
+  // Whether every line reached standard output (a console write fails
+  // without the stream's error flag).
+  bool linesWritten() const { return linesWritten_; }
 
  private:
   std::string url_;
   bool raw_;
+  bool linesWritten_ = true;
 };
 
 // Socket library start and release around the whole program.
@@ -70,17 +80,17 @@ class SocketLibrary {
 
 int Fail(std::string_view message) {
   std::fflush(stdout);
-  Write(stderr, quillo::cp932::ToUtf8(quillo::WithFullStop(message)));
+  quillo::console::WriteLine(stderr, quillo::cp932::ToUtf8(quillo::WithFullStop(message)));
   return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> arguments = quillo::console::Arguments(argc, argv);
   bool raw = false;
-  const char* url = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
+  const std::string* url = nullptr;
+  for (const std::string& arg : arguments) {
     if (arg == "--help" || arg == "-h") {
       std::fwrite(kUsage.data(), 1, kUsage.size(), stdout);
       return 0;
@@ -88,7 +98,7 @@ int main(int argc, char** argv) {
     if (arg == "--raw") {
       raw = true;
     } else if (url == nullptr && (arg.empty() || arg[0] != '-' || arg == "-")) {
-      url = argv[i];
+      url = &arg;
     } else {
       std::fwrite(kUsage.data(), 1, kUsage.size(), stderr);
       return 2;
@@ -101,10 +111,12 @@ int main(int argc, char** argv) {
 
   quillo::net::SocketApi& sockets = quillo::net::SystemSockets();
   const SocketLibrary library(sockets);
+  bool linesWritten = false;
   try {
-    ConsoleView view(quillo::cp932::FromUtf8(url), raw);
+    ConsoleView view(quillo::cp932::FromUtf8(*url), raw);
     quillo::PageLinkList pageLinks;
     quillo::DownloadRun(view, pageLinks, sockets);
+    linesWritten = view.linesWritten();
   } catch (const quillo::Error& e) {
     return Fail(e.message());
   } catch (const std::bad_alloc&) {
@@ -115,5 +127,5 @@ int main(int argc, char** argv) {
     return Fail(e.what());
   }
   std::fflush(stdout);
-  return std::ferror(stdout) ? 1 : 0;
+  return linesWritten && !std::ferror(stdout) ? 0 : 1;
 }
