@@ -1,0 +1,206 @@
+#include "app/win32/Controls.h"
+
+#include "core/FormLayout.h"
+
+namespace {
+
+constexpr wchar_t kPanelClass[] = L"TPanel";
+constexpr wchar_t kButtonClass[] = L"TSpeedButton";
+
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
+
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:  // the buttons' clicks are the window's business
+      return SendMessageW(GetParent(hwnd), message, wParam, lParam);
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(hwnd, &paint);
+      RECT area;
+      GetClientRect(hwnd, &area);
+      FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      DrawEdge(dc, &area, BDR_RAISEDINNER, BF_RECT);
+      EndPaint(hwnd, &paint);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+}
+
+struct Button {
+  std::wstring caption;
+  HBITMAP image = nullptr;
+  SIZE imageSize{};
+  COLORREF key = 0;
+  HFONT font = nullptr;
+  bool tracking = false;  // the mouse went down here and is captured
+  bool pressed = false;
+};
+
+Button* StateOf(HWND hwnd) {
+  return reinterpret_cast<Button*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+void PaintButton(HWND hwnd, const Button& button) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(hwnd, &paint);
+  RECT area;
+  GetClientRect(hwnd, &area);
+  FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+  RECT edge = area;
+  DrawEdge(dc, &edge, button.pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+
+  const HGDIOBJ oldFont = SelectObject(dc, button.font);
+  SIZE text{};
+  GetTextExtentPoint32W(dc, button.caption.c_str(), static_cast<int>(button.caption.size()), &text);
+  const int shift = button.pressed ? 1 : 0;
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  const int gap =
+      button.image != nullptr && !button.caption.empty() ? quillo::form::kImageCaptionGap : 0;
+  const int left = (width - (button.imageSize.cx + gap + text.cx) + 1) / 2 + shift;
+  if (button.image != nullptr) {
+    HDC source = CreateCompatibleDC(dc);
+    const HGDIOBJ oldImage = SelectObject(source, button.image);
+    GdiTransparentBlt(dc, left, (height - button.imageSize.cy + 1) / 2 + shift, button.imageSize.cx,
+                      button.imageSize.cy, source, 0, 0, button.imageSize.cx, button.imageSize.cy,
+                      button.key);
+    SelectObject(source, oldImage);
+    DeleteDC(source);
+  }
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+  TextOutW(dc, left + button.imageSize.cx + gap, (height - text.cy + 1) / 2 + shift,
+           button.caption.c_str(), static_cast<int>(button.caption.size()));
+  SelectObject(dc, oldFont);
+  EndPaint(hwnd, &paint);
+}
+
+void Click(HWND hwnd) {
+  SendMessageW(GetParent(hwnd), WM_COMMAND,
+               MAKEWPARAM(GetDlgCtrlID(hwnd), static_cast<WORD>(BN_CLICKED)),
+               reinterpret_cast<LPARAM>(hwnd));
+}
+
+void SetPressed(HWND hwnd, Button& button, bool pressed) {
+  if (button.pressed == pressed) return;
+  button.pressed = pressed;
+  InvalidateRect(hwnd, nullptr, FALSE);
+  UpdateWindow(hwnd);
+}
+
+bool MouseInside(HWND hwnd, LPARAM lParam) {
+  RECT area;
+  GetClientRect(hwnd, &area);
+  const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  return PtInRect(&area, at) != FALSE;
+}
+
+// The button never calls SetFocus, so a click leaves the focus where it was.
+LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Button* button = StateOf(hwnd);
+  switch (message) {
+    case WM_NCCREATE: {
+      const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      break;
+    }
+    case WM_NCDESTROY:
+      if (button != nullptr) {
+        if (button->image != nullptr) DeleteObject(button->image);
+        delete button;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      }
+      break;
+    case WM_PAINT:
+      PaintButton(hwnd, *button);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT fills everything
+    case WM_LBUTTONDOWN:
+      SetCapture(hwnd);
+      button->tracking = true;
+      SetPressed(hwnd, *button, true);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (button->tracking) SetPressed(hwnd, *button, MouseInside(hwnd, lParam));
+      return 0;
+    case WM_LBUTTONUP:
+      if (button->tracking) {
+        const bool inside = MouseInside(hwnd, lParam);
+        ReleaseCapture();  // WM_CAPTURECHANGED draws the button raised again
+        if (inside) Click(hwnd);
+      }
+      return 0;
+    case WM_CAPTURECHANGED:
+      button->tracking = false;
+      SetPressed(hwnd, *button, false);
+      return 0;
+    case BM_CLICK:
+      Click(hwnd);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void RegisterOnce() {
+  static const bool registered = [] {
+    WNDCLASSEXW panel{};
+    panel.cbSize = sizeof panel;
+    panel.lpfnWndProc = PanelProc;
+    panel.hInstance = Instance();
+    panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    panel.lpszClassName = kPanelClass;
+    RegisterClassExW(&panel);
+
+    WNDCLASSEXW button = panel;
+    button.lpfnWndProc = ButtonProc;
+    button.lpszClassName = kButtonClass;
+    RegisterClassExW(&button);
+    return true;
+  }();
+  (void)registered;
+}
+
+}  // namespace
+
+HWND CreatePanel(HWND parent, int id, HFONT font) {
+  RegisterOnce();
+  HWND panel = CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                               0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               Instance(), nullptr);
+  SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return panel;
+}
+
+HWND CreateImageButton(HWND parent, int id, const RECT& place, const std::wstring& caption,
+                       const std::wstring& image, HFONT font) {
+  RegisterOnce();
+  auto* button = new Button;
+  button->caption = caption;
+  button->font = font;
+  button->image = static_cast<HBITMAP>(
+      LoadImageW(Instance(), image.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  if (button->image != nullptr) {
+    BITMAP info{};
+    GetObjectW(button->image, sizeof info, &info);
+    button->imageSize = {info.bmWidth, info.bmHeight};
+    HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, button->image);
+    button->key = GetPixel(dc, 0, info.bmHeight - 1);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+  }
+  // The window owns the state from here on (freed at WM_NCDESTROY).
+  return CreateWindowExW(0, kButtonClass, caption.c_str(), WS_CHILD | WS_VISIBLE, place.left,
+                         place.top, place.right - place.left, place.bottom - place.top, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), button);
+}
+
+bool ImageButtonPressed(HWND button) {
+  const Button* state = StateOf(button);
+  return state != nullptr && state->pressed;
+}

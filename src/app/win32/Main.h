@@ -1,0 +1,82 @@
+#pragma once
+
+// The main window on Windows, with the Windows API itself: the toolbar panel
+// with three image buttons and the URL field, the result area and the status
+// bar. It hosts the download run and shows every error that escapes a
+// button's action. Its form comes from core/FormLayout.h, like the Qt
+// window's.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/PageParsing.h"
+#include "core/Ports.h"
+
+class TForm1 {
+ public:
+  // ports: what the window's actions call out through, kept for its
+  // lifetime.
+  explicit TForm1(const quillo::Ports& ports);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Creates the window with every control, centred on the desktop, owned by
+  // owner (the application's task-bar window); FormCreate runs once the
+  // layout is built. The window is not shown yet.
+  void Create(HWND owner);
+  HWND handle() const { return hwnd_; }
+
+  HWND Panel1 = nullptr;
+  HWND Edit1 = nullptr;
+  HWND SpeedButton1 = nullptr;
+  HWND SpeedButton2 = nullptr;
+  HWND SpeedButton3 = nullptr;
+  HWND Memo1 = nullptr;
+  HWND StatusBar = nullptr;
+
+  // Button actions; errors leave them and are shown by whoever clicked.
+  void SpeedButton1Click(HWND Sender);
+  void SpeedButton2Click(HWND Sender);
+  void SpeedButton3Click(HWND Sender);
+  void FormCreate(HWND Sender);
+  void FormDestroy(HWND Sender);
+
+  // Shows an error message (CP932) in the modal error box.
+  void ShowError(std::string_view message);
+
+  // True while a download run is going on; whether PageLinks exists (from
+  // FormCreate to FormDestroy).
+  bool running() const { return running_; }
+  bool hasPageLinks() const { return PageLinks != nullptr; }
+
+ private:
+  class View;
+  class RunGuard;
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void Layout(int width, int height);
+  // Runs a button's action and shows the error that escapes it.
+  void perform(void (TForm1::*action)(HWND), HWND sender);
+
+  std::unique_ptr<quillo::PageLinkList> PageLinks;
+  quillo::Ports ports_;
+  HWND hwnd_ = nullptr;
+  HFONT font_ = nullptr;
+  HWND focused_ = nullptr;  // the control that had the focus when the window was left
+  std::unique_ptr<View> view_;
+  bool running_ = false;
+  bool closeDeferred_ = false;
+};
+
+// The program's text (CP932) as the Windows API takes it, and back.
+std::wstring Wide(std::string_view cp932);
+std::string Narrow(std::wstring_view utf16);
+
+// The application's title (CP932) from the running executable's file name.
+std::string ExecutableTitle();
