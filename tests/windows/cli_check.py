@@ -3,16 +3,23 @@
 
 The server answers for the site host (listings.example, mapped to 127.0.0.1
 by the hosts file of the network namespace that run-wine.sh sets up) and
-records the bytes of every request. Checked: the exact HEAD and GET bytes,
-the entry lines and status texts, and, once the server is gone, the refused
-connection's message, which must be the system's own text (FormatMessage, as
-quillo-probe prints it) trimmed, with its full stop.
+records the bytes of every request. The first page's address has Japanese
+characters, given on the command line as a user types them. Checked: the
+exact HEAD and GET bytes (that address as CP932), the entry lines and status
+texts as UTF-8 when redirected, the entry lines again written to a console
+(Wine's console on a pseudo-terminal), and, once the server is gone, the
+refused connection's message, which must be the system's own text
+(FormatMessage, as quillo-probe prints it) trimmed, with its full stop.
 
 Exit 77 (skipped) when the host does not lead to 127.0.0.1 or port 80 cannot
 be had.
 """
 
 import argparse
+import os
+import pty
+import re
+import select
 import socket
 import subprocess
 import sys
@@ -35,9 +42,12 @@ def anchor(path, text):
     return '<a href="%s">%s</a>' % (path, text)
 
 
+# "表" ends in the byte of a backslash.
+FIRST = "/servlet/検索結果?地域=東京&表示=1"
+
 # Page bodies (CP932) and the lines quillo must make of them.
 PAGES = {
-    "/servlet/p1": "\r\n".join([
+    FIRST: "\r\n".join([
         "<html><body>",
         anchor("/servlet/p2", "2"),
         anchor("/servlet/p3", "3"),
@@ -101,7 +111,7 @@ class Server:
     @staticmethod
     def reply(request):
         parts = request.split(b" ")
-        path = parts[1].decode("latin-1") if len(parts) > 2 else ""
+        path = parts[1].decode("cp932", "replace") if len(parts) > 2 else ""
         if path not in PAGES:
             return b"HTTP/1.0 404 Not Found\r\n\r\n"
         head = b"HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=Shift_JIS\r\n\r\n"
@@ -132,6 +142,30 @@ class Checks:
 def run(args, *program):
     result = subprocess.run([args.runner, *program], capture_output=True, timeout=180)
     return result.returncode, result.stdout, result.stderr
+
+
+def run_on_console(args, *program):
+    """Runs with standard output on a pseudo-terminal, which Wine makes the
+    program's console; returns what the terminal got."""
+    master, slave = pty.openpty()
+    process = subprocess.Popen([args.runner, *program], stdin=subprocess.DEVNULL,
+                               stdout=slave, stderr=subprocess.DEVNULL)
+    os.close(slave)
+    shown = b""
+    while select.select([master], [], [], 180)[0]:
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:  # the terminal is closed when the program ends
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(master)
+    process.wait(timeout=60)
+    # Wine's console draws on the terminal: it hides and shows the cursor
+    # around each write, and may step over blanks instead of writing them.
+    shown = re.sub(rb"\x1b\[(\d*)C", lambda m: b" " * int(m.group(1) or 1), shown)
+    return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", shown).replace(b"\r", b"")
 
 
 def lines(data):
@@ -186,19 +220,22 @@ def main():
         return SKIP
 
     checks = Checks()
-    url = "http://%s/servlet/p1" % host
+    url = "http://%s%s" % (host, FIRST)
     try:
         code, out, err = run(args, args.cli, url)
+        requests = list(server.requests)
+        shown = run_on_console(args, args.cli, url)
     finally:
         server.stop()
     checks.equal("run completes", code, 0)
     checks.equal("entry lines", lines(out), LINES)
     checks.equal("status texts", lines(err), STATUS)
     expected = []
-    for path in ("/servlet/p1", "/servlet/p2", "/servlet/p3"):
-        expected.append(b"HEAD %s HTTP/1.0\r\n\r\n" % path.encode())
-        expected.append(b"GET %s HTTP/1.0\r\n\r\n" % path.encode())
-    checks.equal("request bytes", server.requests, expected)
+    for path in (FIRST, "/servlet/p2", "/servlet/p3"):
+        expected.append(b"HEAD %s HTTP/1.0\r\n\r\n" % path.encode("cp932"))
+        expected.append(b"GET %s HTTP/1.0\r\n\r\n" % path.encode("cp932"))
+    checks.equal("request bytes", requests, expected)
+    checks.equal("entry lines on a console", lines(shown), LINES)
 
     # Nothing listens on port 80 any more.
     code, text, _ = run(args, args.probe, "error-text", "10061")  # WSAECONNREFUSED

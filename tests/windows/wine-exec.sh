@@ -6,7 +6,7 @@
 #   QUILLO_WINE_TIMEOUT seconds before the program is killed (default 240)
 #   QUILLO_WINE_LOCALE  the locale Wine takes its ANSI code page and system
 #                       texts from (default en_US.UTF-8); Wine reads the name
-#                       only, the locale need not be installed
+#                       only, the locale need not be installed (see below)
 set -euo pipefail
 
 if [[ -z "${WINEPREFIX:-}" || ! -d "${WINEPREFIX}" ]]; then
@@ -18,5 +18,15 @@ wine=${QUILLO_WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 locale=${QUILLO_WINE_LOCALE:-en_US.UTF-8}
-exec env LC_ALL="$locale" LANG="$locale" \
+# Wine reads the command line (and writes to a terminal) in the Unix locale's
+# character set, which is ASCII for a locale that is not installed: a Japanese
+# argument would lose its high bits before the program starts. C.UTF-8's data
+# under the locale's name gives Wine UTF-8, and the name still picks the
+# Windows locale.
+locales="$WINEPREFIX/unix-locales"
+if [[ -d /usr/lib/locale/C.utf8 && ! -e "$locales/$locale" ]]; then
+  mkdir -p "$locales"
+  ln -s /usr/lib/locale/C.utf8 "$locales/$locale" 2>/dev/null || true
+fi
+exec env LC_ALL="$locale" LANG="$locale" LOCPATH="$locales" \
   timeout --kill-after=10 "${QUILLO_WINE_TIMEOUT:-240}" "$wine" "$@"
