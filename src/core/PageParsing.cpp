@@ -45,9 +45,8 @@ const std::string_view kEntryFragments[8] = {
 }  // namespace markup
 
 void ExtractPageLinks(std::string_view text, PageLinkList& links) {
-  // Every cut below lands just behind an ASCII byte, so searching the whole
-  // page from an offset sees the same character boundaries as searching a
-  // copy of the rest would.
+  // A search from an offset counts the double-byte rule from there, as a
+  // search in a copy of the rest would.
   const text::SearchText page(text);
   std::size_t pos = 0;
   for (;;) {
@@ -72,28 +71,22 @@ void ExtractPageLinks(std::string_view text, PageLinkList& links) {
 }
 
 void ExtractEntries(std::string_view text, const LineSink& sink) {
-  // The markers are searched for in the page as if its line breaks were
-  // deleted, and only each entry is copied without them: a copy of the
-  // whole page would cost as much memory again, and time in page faults.
-  // Every search starts behind a ">" (or at 0), as the rules for such a
-  // search need.
-  const text::SearchText page(text);
-  std::string line;  // one buffer for every entry
+  const std::string oneLine = text::DeleteLineBreaks(text);
+  const text::SearchText page(oneLine);
   std::size_t pos = 0;
   for (;;) {
-    const auto [marker, start] = page.findAcrossLineBreaks(markup::kEntryStart, pos);
+    const std::size_t marker = page.find(markup::kEntryStart, pos);
     if (marker == text::npos) return;
-    const auto [end, behind] = page.findAcrossLineBreaks(markup::kEntryEnd, start);
+    const std::size_t start = marker + markup::kEntryStart.size();
+    const std::size_t end = page.find(markup::kEntryEnd, start);
     if (end == text::npos) return;
-    pos = behind;
+    pos = end + markup::kEntryEnd.size();
 
-    text::DeleteLineBreaks(page.visible().substr(start, end - start), line);
+    std::string line(page.visible().substr(start, end - start));
     for (int i = 0; i < 8; ++i) {
-      if (i == markup::kCaseIgnoringFragment) {
-        text::DeleteAllIgnoreCaseInPlace(line, markup::kEntryFragments[i]);
-      } else {
-        text::DeleteAllInPlace(line, markup::kEntryFragments[i]);
-      }
+      const std::string_view fragment = markup::kEntryFragments[i];
+      line = i == markup::kCaseIgnoringFragment ? text::DeleteAllIgnoreCase(line, fragment)
+                                                : text::DeleteAll(line, fragment);
     }
     sink(line);
   }

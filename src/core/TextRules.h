@@ -4,8 +4,8 @@
 //
 // A match never begins on the second byte of a double-byte character; a byte
 // is such a second byte when the run of lead bytes directly before it has odd
-// length. A search sees a text only up to its first zero byte. Every routine
-// here is linear in the length of its input.
+// length. A search sees a text only up to its first zero byte. A search may
+// cost text length times pattern length; for the page markers it is linear.
 
 #include <cstddef>
 #include <cstdint>
@@ -42,15 +42,6 @@ class SearchText {
   // if the text began there); npos when there is none or pattern is empty.
   std::size_t find(std::string_view pattern, std::size_t from = 0) const;
 
-  // The same search in the text as DeleteLineBreaks would leave it, without
-  // making that copy: where the match begins and where it ends (behind its
-  // last byte) in this text, line breaks inside it skipped; {npos, npos}
-  // when there is none. The pattern must hold no lead byte, LF or CR, and
-  // `from` must be 0 or follow a byte that is not a lead byte, so that the
-  // double-byte rule counted from there is the one counted from the start.
-  std::pair<std::size_t, std::size_t> findAcrossLineBreaks(std::string_view pattern,
-                                                           std::size_t from = 0) const;
-
  private:
   std::string_view visible_;
 };
@@ -66,14 +57,9 @@ std::size_t FindIgnoreCase(std::string_view text, std::string_view pattern);
 std::string DeleteAll(std::string_view text, std::string_view fragment);
 std::string DeleteAllIgnoreCase(std::string_view text, std::string_view fragment);
 
-// The same deletions on text's own storage, without a copy.
-void DeleteAllInPlace(std::string& text, std::string_view fragment);
-void DeleteAllIgnoreCaseInPlace(std::string& text, std::string_view fragment);
-
 // text with every LF deleted, then every CR, by the rules of DeleteAll, in
-// one pass; the second form reuses out's storage (text must not lie in it).
+// one pass.
 std::string DeleteLineBreaks(std::string_view text);
-void DeleteLineBreaks(std::string_view text, std::string& out);
 
 // Case-ignoring prefix and suffix tests. The suffix must not begin on a
 // trail byte; bytes that are second bytes of a character are never folded.

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -110,9 +109,8 @@ TEST(Differential, RandomTextsFollowTheReferenceRules) {
 }
 
 TEST(Differential, SelfSimilarTextsAndPatterns) {
-  // Two letters and a lead byte: patterns match partly almost everywhere,
-  // many matches start on second bytes, and the searches fall back from
-  // comparing candidates to their step-by-step scan.
+  // Two letters and a lead byte: patterns match partly almost everywhere
+  // and many matches start on second bytes.
   std::mt19937 random(11);
   const char alphabet[] = {'a', 'A', '\x81', '\n'};
   std::uniform_int_distribution<int> letter(0, 3);
@@ -130,72 +128,6 @@ TEST(Differential, SelfSimilarTextsAndPatterns) {
     const std::size_t from = length(random);
     const std::size_t at = reference::Find(std::string_view(t).substr(from), pattern);
     ASSERT_EQ(text::SearchText(t).find(pattern, from), at == text::npos ? at : from + at) << i;
-  }
-}
-
-// Where two long texts first differ (npos when they are equal), for a
-// failure message that fits on a screen.
-std::size_t FirstDifference(const std::string& a, const std::string& b) {
-  const auto [x, y] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
-  return x == a.end() && y == b.end() ? text::npos : static_cast<std::size_t>(x - a.begin());
-}
-
-TEST(Differential, LineBreaksAroundTheScanWindows) {
-  // Long stretches without a line break are scanned 64 KiB at a time; lead
-  // runs and line breaks sit across and just beside those boundaries.
-  std::mt19937 random(3);
-  std::uniform_int_distribution<int> kind(0, 9);
-  for (int round = 0; round < 4; ++round) {
-    std::string t(300 * 1024, 'x');
-    for (char& c : t) c = kind(random) < 7 ? '\x88' : 'x';  // long lead runs
-    // Breaks 64 KiB apart, or further, so that a window ends with no break.
-    const std::size_t spacing = round % 2 ? 65536 : 100000;
-    for (std::size_t edge = spacing; edge < t.size(); edge += spacing) {
-      for (int d = -9; d <= 9; d += 3 + round) t[edge + d] = d % 2 ? '\n' : '\r';
-    }
-    EXPECT_EQ(FirstDifference(text::DeleteLineBreaks(t),
-                              reference::DeleteAll(reference::DeleteAll(t, "\n"), "\r")),
-              text::npos);
-    EXPECT_EQ(FirstDifference(text::DeleteAll(t, "\n"), reference::DeleteAll(t, "\n")), text::npos);
-  }
-}
-
-// Where pattern stands in text once its line breaks are deleted, mapped back
-// to positions in text, found with the reference routines.
-std::pair<std::size_t, std::size_t> ReferenceFindAcrossLineBreaks(const std::string& t,
-                                                                  const std::string& pattern,
-                                                                  std::size_t from) {
-  std::vector<std::size_t> kept;  // positions in t of the bytes the deletion keeps
-  std::string oneLine;
-  for (std::size_t i = 0; i < t.size() && t[i] != '\0'; ++i) {
-    if ((t[i] == '\n' || t[i] == '\r') && !reference::IsTrail(t, i)) continue;
-    kept.push_back(i);
-    oneLine += t[i];
-  }
-  std::size_t keptFrom = 0;
-  while (keptFrom < kept.size() && kept[keptFrom] < from) ++keptFrom;
-  const std::size_t at = reference::Find(std::string_view(oneLine).substr(keptFrom), pattern);
-  if (at == reference::kNotFound) return {text::npos, text::npos};
-  return {kept[keptFrom + at], kept[keptFrom + at + pattern.size() - 1] + 1};
-}
-
-TEST(Differential, SearchesAcrossLineBreaksAsInTheTextWithoutThem) {
-  // Line breaks between every byte make comparing costly enough that the
-  // search goes over to its step-by-step scan.
-  std::mt19937 random(5);
-  const char alphabet[] = {'a', 'b', '\n', '\r', '\x81'};
-  std::uniform_int_distribution<int> letter(0, 4);
-  std::uniform_int_distribution<std::size_t> length(1, 8);
-  for (int i = 0; i < 3000; ++i) {
-    std::string t(300, ' ');
-    for (char& c : t) c = alphabet[letter(random) % (i % 3 ? 4 : 5)];
-    std::string pattern(length(random), ' ');
-    for (char& c : pattern) c = alphabet[letter(random) % 2];
-    std::size_t from = length(random) * 10;
-    while (from > 0 && text::IsLeadByte(static_cast<unsigned char>(t[from - 1]))) --from;
-    ASSERT_EQ(text::SearchText(t).findAcrossLineBreaks(pattern, from),
-              ReferenceFindAcrossLineBreaks(t, pattern, from))
-        << ::testing::PrintToString(t) << " " << pattern << " " << from;
   }
 }
 
