@@ -1,6 +1,7 @@
 #include "core/TextRules.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace quillo::text {
 namespace {
@@ -147,86 +148,60 @@ std::string UpperCaseAscii(std::string_view text) {
 }
 
 std::optional<std::int32_t> TextToInt(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  if (i == text.size()) return std::nullopt;
-
-  auto hexDigit = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-
-  bool hex = false;
-  if (text[i] == '$' || text[i] == 'x' || text[i] == 'X') {
-    hex = true;
-    ++i;
-  } else if (text[i] == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    hex = true;
-    i += 2;
+  while (text.starts_with(' ')) text.remove_prefix(1);
+  int base = 10;
+  if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X')) {
+    base = 16;
+    text.remove_prefix(1);
+  } else if (text.starts_with("0x") || text.starts_with("0X")) {
+    base = 16;
+    text.remove_prefix(2);
   }
+  const bool negative = base == 10 && text.starts_with('-');
+  if (base == 10 && (negative || text.starts_with('+'))) text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
 
-  if (hex) {
-    if (i == text.size()) return std::nullopt;
-    std::uint64_t value = 0;
-    for (; i < text.size(); ++i) {
-      const int d = hexDigit(text[i]);
-      if (d < 0) return std::nullopt;
-      value = value * 16 + static_cast<std::uint64_t>(d);
-      if (value > 0xFFFFFFFFull) return std::nullopt;
-    }
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-  }
-
-  bool negative = false;
-  if (text[i] == '+' || text[i] == '-') {
-    negative = text[i] == '-';
-    ++i;
-  }
-  if (i == text.size()) return std::nullopt;
-  const std::uint64_t limit = negative ? 2147483648ull : 2147483647ull;
+  // Decimal values must fit in 32 signed bits; hexadecimal ones are a pattern.
+  const std::uint64_t limit = base == 16 ? 0xFFFFFFFFull : negative ? 2147483648ull : 2147483647ull;
   std::uint64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+  for (const char c : text) {
+    int digit = 16;  // a digit of neither base
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit >= base) return std::nullopt;
+    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
     if (value > limit) return std::nullopt;
   }
+  if (base == 16) return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
   const auto signedValue = static_cast<std::int64_t>(value);
   return static_cast<std::int32_t>(negative ? -signedValue : signedValue);
 }
 
 std::string Format(std::string_view format, std::initializer_list<FormatArg> args) {
   std::string out;
-  out.reserve(format.size() + 16);
   const FormatArg* next = args.begin();
-  std::size_t i = 0;
-  while (i < format.size()) {
+  for (std::size_t i = 0; i < format.size();) {
     const std::string_view rest = format.substr(i);
-    const bool directive = rest.size() >= 2 && rest[0] == '%' && next != args.end();
-    if (directive && rest.substr(0, 2) == "%s" && std::holds_alternative<std::string_view>(*next)) {
-      out.append(std::get<std::string_view>(*next++));
+    const auto* text = next != args.end() ? std::get_if<std::string_view>(next) : nullptr;
+    const auto* number = next != args.end() ? std::get_if<std::int64_t>(next) : nullptr;
+    if (text != nullptr && rest.starts_with("%s")) {
+      out.append(*text);
       i += 2;
-    } else if (directive && rest.substr(0, 3) == "%2d" &&
-               std::holds_alternative<std::int64_t>(*next)) {
-      std::string digits = std::to_string(std::get<std::int64_t>(*next++));
-      if (digits.size() < 2) out.append(2 - digits.size(), ' ');
-      out.append(digits);
+    } else if (number != nullptr && rest.starts_with("%2d")) {
+      const std::string digits = std::to_string(*number);
+      out.append(digits.size() < 2 ? 1 : 0, ' ').append(digits);
       i += 3;
-    } else if (directive && rest.substr(0, 4) == "%.8x" &&
-               std::holds_alternative<std::int64_t>(*next)) {
-      auto value = static_cast<std::uint32_t>(std::get<std::int64_t>(*next++));
+    } else if (number != nullptr && rest.starts_with("%.8x")) {
       char hex[9];
-      for (int k = 7; k >= 0; --k) {
-        hex[k] = "0123456789ABCDEF"[value & 0xF];
-        value >>= 4;
-      }
+      std::snprintf(hex, sizeof hex, "%08X", static_cast<std::uint32_t>(*number));
       out.append(hex, 8);
       i += 4;
     } else {
-      out.push_back(format[i]);
-      ++i;
+      out.push_back(format[i++]);
+      continue;
     }
+    ++next;
   }
   return out;
 }
@@ -234,8 +209,9 @@ std::string Format(std::string_view format, std::initializer_list<FormatArg> arg
 std::string TrimMessageTail(std::string_view message) {
   std::size_t end = message.size();
   while (end > 0 &&
-         (static_cast<unsigned char>(message[end - 1]) <= 0x20 || message[end - 1] == '.'))
+         (static_cast<unsigned char>(message[end - 1]) <= 0x20 || message[end - 1] == '.')) {
     --end;
+  }
   return std::string(message.substr(0, end));
 }
 
