@@ -43,6 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ExpectSame("DeleteAll", text::DeleteAll(t, pattern), ref::DeleteAll(t, pattern));
   ExpectSame("DeleteAllIgnoreCase", text::DeleteAllIgnoreCase(t, pattern),
              ref::DeleteAllIgnoreCase(t, pattern));
+  ExpectSame("DeleteLineBreaks", text::DeleteLineBreaks(t),
+             ref::DeleteAll(ref::DeleteAll(t, "\n"), "\r"));
   ExpectSame("UpperCaseAscii", text::UpperCaseAscii(t), ref::Upper(t));
   ExpectSame("StartsTextIgnoreCase", text::StartsTextIgnoreCase(t, pattern),
              ref::StartsTextIgnoreCase(t, pattern));
