@@ -5,6 +5,10 @@ result area, copy, and read the clipboard.
 
 Usage: window_e2e.py download|page2-fails QUILLO ARTIFACT_DIR
 
+QUILLO is the Qt program, or quillo.exe, which then runs under Wine in a
+throw-away prefix started inside the namespace (its sockets are the Wine
+server's, so the server must live there).
+
   download     all four demo pages; the clipboard must hold every expected
                line; screenshot window-after-run.png
   page2-fails  the further pages' host leads to an address where nothing
@@ -115,10 +119,11 @@ class Desktop:
         return self.run("xdotool", *args, check=check).stdout.decode().strip()
 
     def visible_windows(self, name):
-        # Only mapped windows: Qt's hidden leader window bears the
+        # Only mapped windows with an area: Qt's hidden leader window and the
+        # Windows program's task-bar window (one pixel under Wine) bear the
         # application's name too.
         out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % name, check=False)
-        return out.split()
+        return [w for w in out.split() if self.geometry(w)[2] > 1]
 
     def geometry(self, window):
         fields = dict(line.split("=", 1)
@@ -173,7 +178,20 @@ class Window:
         env["QT_QPA_PLATFORM"] = "xcb"
         self.runtime_dir = tempfile.mkdtemp(prefix="quillo-e2e-xdg.")
         env["XDG_RUNTIME_DIR"] = self.runtime_dir
-        self.proc = subprocess.Popen([program], env=env, stdout=self.log,
+        self.wine = program.endswith(".exe")
+        command = [program]
+        if self.wine:
+            env.update(WINEPREFIX=os.path.join(self.runtime_dir, "wine"), WINEARCH="win64",
+                       WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+            self.wine_env = env
+            wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
+            start = time.monotonic()
+            subprocess.run([wine, "wineboot", "-i"], env=env, stdout=self.log,
+                           stderr=subprocess.STDOUT, timeout=300, check=True)
+            e2e.log("Wine prefix ready in %.1f s" % (time.monotonic() - start))
+            command = [wine, program]
+        self.started = time.monotonic()
+        self.proc = subprocess.Popen(command, env=env, stdout=self.log,
                                      stderr=subprocess.STDOUT)
         self.id = None
         self.origin = (0, 0)
@@ -187,7 +205,8 @@ class Window:
             raise e2e.Failure("client area is %dx%d, expected %dx%d: the click positions "
                               "would miss" % ((width, height) + CLIENT_SIZE))
         self.origin = (x, y)
-        e2e.log("window %s: client area %dx%d at %d,%d" % (self.id, width, height, x, y))
+        e2e.log("window %s: client area %dx%d at %d,%d, shown %.1f s after the start"
+                % (self.id, width, height, x, y, time.monotonic() - self.started))
 
     def _find_main_window(self):
         if self.proc.poll() is not None:
@@ -235,6 +254,9 @@ class Window:
 
     def stop(self):
         stop_process(self.proc)
+        if self.wine:
+            wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver"
+            subprocess.run([wineserver, "-k"], env=self.wine_env, timeout=30, check=False)
         self.log.close()
         shutil.rmtree(self.runtime_dir, ignore_errors=True)
 
@@ -262,6 +284,11 @@ def download(window, artifacts):
     # No request beyond the pages: the run is over.
     e2e.check_requests(e2e.access_log(), pages)
     window.desktop.screenshot(os.path.join(artifacts, "window-after-run.png"))
+    # The window alone, as the documentation shows it.
+    x, y, width, height = window.desktop.geometry(window.id)
+    window.desktop.run("convert", os.path.join(artifacts, "window-after-run.png"),
+                       "-crop", "%dx%d+%d+%d" % (width, height, x, y), "+repage",
+                       os.path.join(artifacts, "window.png"))
 
 
 def page2_fails(window, artifacts):
@@ -275,7 +302,9 @@ def page2_fails(window, artifacts):
                    lambda: (desktop.visible_windows(ERROR_BOX_NAME) or [None])[0],
                    timeout=60, interval=0.2)
     props = desktop.properties(box, "WM_TRANSIENT_FOR", "_NET_WM_STATE")
-    if "window id # 0x%x" % int(window.id) not in props or "_NET_WM_STATE_MODAL" not in props:
+    # Wine says a box is modal by leaving its owner disabled, not in _NET_WM_STATE.
+    modal = window.wine or "_NET_WM_STATE_MODAL" in props
+    if "window id # 0x%x" % int(window.id) not in props or not modal:
         raise e2e.Failure("the box %s is not a modal box over the window:\n%s" % (box, props))
     e2e.log("error box %s titled %s, modal over the window" % (box, ERROR_BOX_NAME))
     # Only the first page was fetched: page 2's connection was refused.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows programs and their tests with mingw-w64 (preset mingw)
-# and runs the tests under Wine, in a throw-away Wine prefix, headless.
+# and runs the tests under Wine, in a throw-away Wine prefix, on a virtual X
+# server of its own.
 #
 # As root the whole Wine session runs in a private network namespace: its
 # 127.0.0.1:80 belongs to the tests, and its hosts file leads the site host
@@ -52,6 +53,15 @@ fi
 # sockets are made by the server, so its namespace is theirs.
 "${inside[@]}" bash -euo pipefail -c '
   wine=$1 wineserver=$2 probe=$3; shift 3
+  # A virtual X server of its own for the window tests, never the user'"'"'s
+  # screen; it reports its display number once it is ready.
+  displays=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displays" >/dev/null 2>&1 &
+  xvfb=$!
+  trap '"'"'kill "$xvfb" 2>/dev/null; rm -f "$displays"'"'"' EXIT
+  for _ in $(seq 300); do [[ -s "$displays" ]] && break; sleep 0.1; done
+  [[ -s "$displays" ]] || { echo "run-wine.sh: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$displays")"
   "$wineserver" -p
   start=$SECONDS
   timeout 300 "$wine" wineboot -i >/dev/null 2>&1

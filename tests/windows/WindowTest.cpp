@@ -1,0 +1,226 @@
+// The Windows window in this process, for what a person cannot easily see:
+// where each control stands, the initial texts, the keyboard rules, the
+// length of what the fields hold, a run of 10 000 lines, and the order of
+// the program's start and end. The end-to-end tests drive the real program
+// with the mouse and keyboard.
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/win32/Main.h"
+#include "app/win32/Program.h"
+#include "core/SiteRoot.h"
+#include "core/Texts.h"
+#include "platform/Info.h"
+#include "support/FakeShell.h"
+#include "support/LoopbackSite.h"
+#include "support/Pages.h"
+
+namespace {
+
+using quillo::testing::LoopbackSite;
+
+const std::string kSiteHost(quillo::kSiteRoot.substr(7));
+
+// A control's place in its parent's client area.
+RECT PlaceOf(HWND control) {
+  RECT place;
+  GetWindowRect(control, &place);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+::testing::AssertionResult At(HWND control, int left, int top, int width, int height) {
+  const RECT r = PlaceOf(control);
+  if (r.left == left && r.top == top && r.right - r.left == width && r.bottom - r.top == height) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << r.left << "," << r.top << " " << r.right - r.left << "x" << r.bottom - r.top;
+}
+
+std::wstring Text(HWND control) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// A bar in simple mode answers with its one text for part 0.
+std::wstring StatusText(HWND bar) {
+  wchar_t text[256] = {};
+  SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void Click(HWND button) {
+  SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form_.Create(nullptr);
+    ASSERT_NE(form_.handle(), nullptr);
+    ShowWindow(form_.handle(), SW_SHOWNORMAL);
+    SetForegroundWindow(form_.handle());
+    Pump();
+  }
+
+  LoopbackSite site_{{}, {kSiteHost}};
+  quillo::shell::testing::FakeShell shell_;
+  TForm1 form_{quillo::Ports{site_.sockets(), shell_, quillo::SystemLauncher()}};
+};
+
+TEST_F(Window, FormAsLaidOut) {
+  RECT client;
+  GetClientRect(form_.handle(), &client);
+  EXPECT_EQ(client.right, 530);
+  EXPECT_EQ(client.bottom, 309);
+  RECT outer;
+  GetWindowRect(form_.handle(), &outer);
+  std::cout << "outer size " << outer.right - outer.left << "x" << outer.bottom - outer.top
+            << " with this system's frame\n";
+  // Centred on the desktop, frame included.
+  EXPECT_LE(std::abs((outer.left + outer.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
+  EXPECT_LE(std::abs((outer.top + outer.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2), 1);
+
+  EXPECT_TRUE(At(form_.Panel1, 0, 0, 530, 81));
+  EXPECT_TRUE(At(form_.SpeedButton1, 8, 8, 177, 33));
+  EXPECT_TRUE(At(form_.SpeedButton2, 200, 8, 153, 33));
+  EXPECT_TRUE(At(form_.SpeedButton3, 368, 8, 153, 33));
+  EXPECT_TRUE(At(form_.Edit1, 8, 48, 513, 19));
+  EXPECT_TRUE(At(form_.Memo1, 0, 81, 530, 207));
+  EXPECT_TRUE(At(form_.StatusBar, 0, 288, 530, 21));
+
+  EXPECT_EQ(Text(form_.handle()), L"Form1");
+  EXPECT_EQ(Text(form_.Edit1), L"");
+  EXPECT_EQ(Text(form_.Memo1), L"Memo1");
+  EXPECT_EQ(StatusText(form_.StatusBar), L"");
+  EXPECT_EQ(Text(form_.SpeedButton2), L"IE\u304B\u3089URL\u3092\u53D6\u5F97");
+  EXPECT_EQ(GetFocus(), form_.Edit1);
+  const LONG_PTR memo = GetWindowLongPtrW(form_.Memo1, GWL_STYLE);
+  EXPECT_TRUE((memo & WS_HSCROLL) && (memo & WS_VSCROLL) && (memo & ES_MULTILINE));
+  EXPECT_TRUE(GetWindowLongPtrW(form_.StatusBar, GWL_STYLE) & SBARS_SIZEGRIP);
+  EXPECT_TRUE(form_.hasPageLinks());
+
+  // Wider and taller: the panel and the result area follow, the rest stays.
+  SetWindowPos(form_.handle(), nullptr, 0, 0, 1000, 700, SWP_NOMOVE | SWP_NOZORDER);
+  GetClientRect(form_.handle(), &client);
+  EXPECT_TRUE(At(form_.Panel1, 0, 0, client.right, 81));
+  EXPECT_TRUE(At(form_.Edit1, 8, 48, 513, 19));
+  EXPECT_TRUE(At(form_.SpeedButton3, 368, 8, 153, 33));
+  EXPECT_TRUE(At(form_.Memo1, 0, 81, client.right, client.bottom - 81 - 21));
+  EXPECT_TRUE(At(form_.StatusBar, 0, client.bottom - 21, client.right, 21));
+}
+
+TEST_F(Window, KeyboardAndLengths) {
+  // Tab goes between the two fields and types nothing; Enter in the URL
+  // field does nothing.
+  SetWindowTextW(form_.Edit1, L"http://x/");
+  SendMessageW(form_.Edit1, WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_EQ(GetFocus(), form_.Memo1);
+  SendMessageW(form_.Memo1, WM_CHAR, '\t', 0);
+  SendMessageW(form_.Memo1, WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_EQ(GetFocus(), form_.Edit1);
+  EXPECT_EQ(Text(form_.Memo1), L"Memo1");
+  SendMessageW(form_.Edit1, WM_KEYDOWN, VK_RETURN, 0);
+  SendMessageW(form_.Edit1, WM_CHAR, '\r', 0);
+  EXPECT_EQ(Text(form_.Edit1), L"http://x/");
+  EXPECT_EQ(StatusText(form_.StatusBar), L"");
+
+  // A click on a button leaves the focus where it was.
+  Click(form_.SpeedButton2);
+  EXPECT_EQ(GetFocus(), form_.Edit1);
+
+  // Both fields take far more than an edit control's default 30 000
+  // characters, typed in or put in.
+  const std::wstring longText(100000, L'a');
+  SendMessageW(form_.Edit1, EM_SETSEL, 0, -1);
+  SendMessageW(form_.Edit1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(longText.c_str()));
+  EXPECT_EQ(GetWindowTextLengthW(form_.Edit1), 100000);
+  SendMessageW(form_.Memo1, EM_SETSEL, 0, -1);
+  SendMessageW(form_.Memo1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(longText.c_str()));
+  EXPECT_EQ(GetWindowTextLengthW(form_.Memo1), 100000);
+}
+
+TEST_F(Window, TenThousandLines) {
+  constexpr int kLines = 10000;
+  std::vector<std::string> entries;
+  for (int i = 1; i <= kLines; ++i)
+    entries.push_back("entry " + std::to_string(i) + ",\x83\x65\x83X\x83g");
+  LoopbackSite site(quillo::testing::ServePages({quillo::testing::Page({}, entries)}), {kSiteHost});
+  TForm1 form(quillo::Ports{site.sockets(), shell_, quillo::SystemLauncher()});
+  form.Create(nullptr);
+  ShowWindow(form.handle(), SW_SHOWNORMAL);
+  SetWindowTextW(form.Edit1, Wide("http://" + kSiteHost + "/servlet/p1").c_str());
+
+  const auto start = std::chrono::steady_clock::now();
+  Click(form.SpeedButton3);
+  const auto took = std::chrono::steady_clock::now() - start;
+  std::cout << kLines << " lines appended in "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms\n";
+
+  EXPECT_EQ(StatusText(form.StatusBar), Wide(quillo::texts::kDownloadDone));
+  EXPECT_EQ(SendMessageW(form.Memo1, EM_GETLINECOUNT, 0, 0), kLines + 1);
+  const std::wstring all = Text(form.Memo1);
+  EXPECT_EQ(all.substr(0, 18), L"entry 1,\u30C6\u30B9\u30C8\r\nentry");
+  EXPECT_EQ(all.substr(all.size() - 17), L"entry 10000,\u30C6\u30B9\u30C8\r\n");
+  EXPECT_FALSE(form.running());
+}
+
+// Records the program's start and end as they happen.
+std::vector<std::string> steps;
+
+class RecordingSockets : public quillo::testing::LoopbackSockets {
+ public:
+  RecordingSockets() : LoopbackSockets(1) {}
+  void startup(std::uint16_t version) override {
+    steps.push_back("sockets start " + std::to_string(version));
+    LoopbackSockets::startup(version);
+  }
+  void cleanup() override {
+    steps.push_back("sockets end");
+    LoopbackSockets::cleanup();
+  }
+};
+
+HWND shownForm = nullptr;
+
+TEST(Program, StartsAndEndsInOrder) {
+  steps.clear();
+  RecordingSockets sockets;
+  quillo::shell::testing::FakeShell shell;
+  const ComLibrary com{
+      [] { steps.push_back("com start"); },
+      [] { steps.push_back(IsWindow(shownForm) ? "com end, form still there" : "com end"); }};
+  const int code = RunProgram(
+      quillo::Ports{sockets, shell, quillo::SystemLauncher()}, com, SW_SHOWMAXIMIZED,
+      [](TForm1& form) {
+        shownForm = form.handle();
+        steps.push_back(form.hasPageLinks() ? "shown, PageLinks" : "shown, no PageLinks");
+        if (IsZoomed(form.handle())) steps.push_back("maximised");
+        PostMessageW(form.handle(), WM_CLOSE, 0, 0);
+      });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(steps, (std::vector<std::string>{"sockets start 257", "com start", "shown, PageLinks",
+                                             "maximised", "com end", "sockets end"}));
+}
+
+}  // namespace
