@@ -86,24 +86,27 @@ TEST(Resources, TestProgramCarriesTheVersionRecord) {
   ExpectTheProgramsRecord(self);
 }
 
-TEST(Resources, CliCarriesTheVersionRecordAndIcon) {
-  const std::wstring cli = testing::OwnDirectory() + L"\\quillo-cli.exe";
-  ExpectTheProgramsRecord(cli);
+TEST(Resources, ProgramsCarryTheVersionRecordAndIcon) {
+  for (const wchar_t* name : {L"quillo-cli.exe", L"quillo.exe"}) {
+    const std::wstring program = testing::OwnDirectory() + L"\\" + name;
+    SCOPED_TRACE(std::string(program.begin(), program.end()));
+    ExpectTheProgramsRecord(program);
 
-  HMODULE module = LoadLibraryExW(cli.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  ASSERT_NE(module, nullptr);
-  HRSRC group = FindResourceW(module, L"MAINICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
-  ASSERT_NE(group, nullptr);
-  // The group's directory: reserved, type 1 (icon), count, then 14-byte entries.
-  const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
-  ASSERT_NE(directory, nullptr);
-  EXPECT_EQ(directory[2], 1);
-  ASSERT_GE(directory[4], 1);
-  const BYTE* entry = directory + 6;
-  EXPECT_EQ(entry[0], 32);  // width
-  EXPECT_EQ(entry[1], 32);  // height
-  EXPECT_EQ(entry[2], 16);  // colours
-  FreeLibrary(module);
+    HMODULE module = LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC group = FindResourceW(module, L"MAINICON", MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    // The group's directory: reserved, type 1 (icon), count, then 14-byte entries.
+    const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
+    ASSERT_NE(directory, nullptr);
+    EXPECT_EQ(directory[2], 1);
+    ASSERT_GE(directory[4], 1);
+    const BYTE* entry = directory + 6;
+    EXPECT_EQ(entry[0], 32);  // width
+    EXPECT_EQ(entry[1], 32);  // height
+    EXPECT_EQ(entry[2], 16);  // colours
+    FreeLibrary(module);
+  }
 }
 
 }  // namespace

@@ -171,6 +171,10 @@ TEST_F(Window, TenThousandLines) {
   ShowWindow(form.handle(), SW_SHOWNORMAL);
   SetWindowTextW(form.Edit1, Wide("http://" + kSiteHost + "/servlet/p1").c_str());
 
+  // Typing and a close request that arrive during the run: the keys are
+  // dropped, the close waits for the run's end.
+  PostMessageW(form.Edit1, WM_CHAR, 'x', 0);
+  PostMessageW(form.handle(), WM_CLOSE, 0, 0);
   const auto start = std::chrono::steady_clock::now();
   Click(form.SpeedButton3);
   const auto took = std::chrono::steady_clock::now() - start;
@@ -183,6 +187,10 @@ TEST_F(Window, TenThousandLines) {
   EXPECT_EQ(all.substr(0, 18), L"entry 1,\u30C6\u30B9\u30C8\r\nentry");
   EXPECT_EQ(all.substr(all.size() - 17), L"entry 10000,\u30C6\u30B9\u30C8\r\n");
   EXPECT_FALSE(form.running());
+  EXPECT_EQ(Text(form.Edit1), Wide("http://" + kSiteHost + "/servlet/p1"));
+  ASSERT_TRUE(IsWindow(form.handle()));
+  Pump();
+  EXPECT_EQ(form.handle(), nullptr);  // closed once the run was over
 }
 
 // Records the program's start and end as they happen.
