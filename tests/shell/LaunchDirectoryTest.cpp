@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "core/Launch.h"
@@ -35,6 +36,25 @@ INSTANTIATE_TEST_SUITE_P(
                     DirectoryCase{"BackslashAfterALeadByte", "\x81\\file", ""},
                     DirectoryCase{"StopsAtZeroByte", "a:b\0c:d"s, "a:"}),
     [](const testing::TestParamInfo<DirectoryCase>& row) { return row.param.name; });
+
+// The launcher gets the target, the parameters and the target's directory;
+// whatever it raises stays inside LaunchTarget.
+TEST(LaunchTarget, HandsTheDirectoryOnAndSwallowsFailures) {
+  struct Recorder final : Launcher {
+    std::string seen;
+    bool raise = false;
+    void open(std::string_view target, std::string_view parameters,
+              std::string_view directory) override {
+      seen = std::string(target) + "|" + std::string(parameters) + "|" + std::string(directory);
+      if (raise) throw std::runtime_error("no opener");
+    }
+  } launcher;
+  LaunchTarget(launcher, "http://listings.example/lite/", "");
+  EXPECT_EQ(launcher.seen, "http://listings.example/lite/||http:");
+  launcher.raise = true;
+  EXPECT_NO_THROW(LaunchTarget(launcher, "C:\\a\\b", "-x"));
+  EXPECT_EQ(launcher.seen, "C:\\a\\b|-x|C:\\a\\");
+}
 
 }  // namespace
 }  // namespace quillo

@@ -7,6 +7,8 @@
 //   quillo-probe browser-url PREFIX  GetBrowserUrl(PREFIX) between COM start and end
 //   quillo-probe launch TARGET       LaunchTarget(TARGET) between COM start and end
 //   quillo-probe record ARG...       appends its arguments to %QUILLO_LAUNCH_RECORD%
+//   quillo-probe box TITLE           the message box titled TITLE that another
+//                                    program shows: its text, icon and buttons
 //
 // Arguments are ASCII (main sees them in the ANSI code page); what it
 // prints is UTF-8.
@@ -15,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -103,6 +106,48 @@ int Record(int argc, char** argv) {
   return 0;
 }
 
+// What a message box of another process shows, read through its child
+// windows: the text, whether an icon stands beside it, the buttons' captions.
+int Box(const char* title) {
+  const std::wstring wanted(title, title + std::strlen(title));
+  HWND box = nullptr;
+  for (int tries = 0; tries < 100 && box == nullptr; ++tries) {
+    box = FindWindowW(L"#32770", wanted.c_str());
+    if (box == nullptr) Sleep(100);
+  }
+  if (box == nullptr) {
+    Print("no box");
+    return 1;
+  }
+  struct Seen {
+    std::string text, buttons;
+    bool icon = false;
+  } seen;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto& found = *reinterpret_cast<Seen*>(data);
+        wchar_t type[64] = {};
+        GetClassNameW(child, type, 64);
+        wchar_t text[1024] = {};
+        GetWindowTextW(child, text, 1024);
+        const std::wstring_view name(type);
+        if (name == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+          found.icon = true;
+        } else if (name == L"Static" && text[0] != L'\0') {
+          found.text = Utf8(text);
+        } else if (name == L"Button" && IsWindowVisible(child)) {
+          found.buttons += (found.buttons.empty() ? "" : " ") + Utf8(text);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&seen));
+  Print("text: " + seen.text);
+  Print(std::string("icon: ") + (seen.icon ? "yes" : "no"));
+  Print("buttons: " + seen.buttons);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -112,9 +157,10 @@ int main(int argc, char** argv) {
   if (command == "browser-url" && argc == 3) return BrowserUrl(argv[2]);
   if (command == "launch" && argc == 3) return Launch(argv[2]);
   if (command == "record") return Record(argc, argv);
+  if (command == "box" && argc == 3) return Box(argv[2]);
   std::fputs(
       "usage: quillo-probe title | error-text CODE | browser-url PREFIX |"
-      " launch TARGET | record ARG...\n",
+      " launch TARGET | record ARG... | box TITLE\n",
       stderr);
   return 2;
 }
