@@ -10,8 +10,8 @@ want=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
       fonts-ipafont-gothic xvfb xauth xdg-utils)
 if [[ "${1:-build}" == test ]]; then
   want+=(iproute2 nginx-light xdotool xclip x11-utils imagemagick
-         mingw-w64 g++-mingw-w64-x86-64-posix googletest wine64 firefox-esr python3 clang-format
-         clang-14 libclang-rt-14-dev)
+         mingw-w64 g++-mingw-w64-x86-64-posix googletest wine64 firefox-esr chromium
+         python3 clang-format clang-14 libclang-rt-14-dev)
 fi
 if [[ "${1:-build}" == bench ]]; then
   want+=(libbenchmark-dev)

@@ -3,7 +3,7 @@ network namespace, driven the way a person drives it: click into the URL
 field, type the address, click the download button, then select all in the
 result area, copy, and read the clipboard.
 
-Usage: window_e2e.py download|page2-fails QUILLO ARTIFACT_DIR
+Usage: window_e2e.py MODE QUILLO ARTIFACT_DIR
 
 QUILLO is the Qt program, or quillo.exe, which then runs under Wine in a
 throw-away prefix started inside the namespace (its sockets are the Wine
@@ -15,6 +15,13 @@ server's, so the server must live there).
                listens: the error box titled "quillo" appears over the
                window, page 1's lines stay; screenshots window-error-box.png
                and window-after-error.png
+  browser-chromium, browser-firefox, browser-both
+               the real browser (both: Firefox and Chromium) shows pages of
+               the site; once its live session file holds them, the browser
+               button puts the address into the URL field: Chromium's second
+               tab (its first shows another site), Firefox's page when both
+               run; screenshot window-<mode>.png, Chromium's session files
+               in chromium-<mode>/
 """
 
 import os
@@ -26,15 +33,20 @@ import tempfile
 import time
 
 import e2e_support as e2e
+import live_browsers
 import reference_parser as rp
 
-MODES = ("download", "page2-fails")
+BROWSERS = {"browser-chromium": (live_browsers.Chromium,),
+            "browser-firefox": (live_browsers.Firefox,),
+            "browser-both": (live_browsers.Chromium, live_browsers.Firefox)}
+MODES = ("download", "page2-fails") + tuple(BROWSERS)
 X_TOOLS = ("Xvfb", "xdotool", "xclip", "xprop", "import", "convert")
 
 # Client-area coordinates of the controls, from the window's fixed layout.
 CLIENT_SIZE = (530, 309)
 URL_FIELD = (8 + 513 // 2, 48 + 19 // 2)
 DOWNLOAD_BUTTON = (368 + 153 // 2, 8 + 33 // 2)
+BROWSER_BUTTON = (200 + 153 // 2, 8 + 33 // 2)
 # The result area lies between the 81-pixel panel and the 21-pixel status bar.
 RESULT_AREA = (530 // 2, (81 + 309 - 21) // 2)
 
@@ -171,10 +183,10 @@ class Desktop:
 class Window:
     """The quillo main window and the person in front of it."""
 
-    def __init__(self, desktop, program, log_path):
+    def __init__(self, desktop, program, log_path, home=None):
         self.desktop = desktop
         self.log = open(log_path, "wb")
-        env = dict(desktop.env)
+        env = home.env(desktop.env) if home else dict(desktop.env)
         env["QT_QPA_PLATFORM"] = "xcb"
         self.runtime_dir = tempfile.mkdtemp(prefix="quillo-e2e-xdg.")
         env["XDG_RUNTIME_DIR"] = self.runtime_dir
@@ -325,21 +337,70 @@ def page2_fails(window, artifacts):
     desktop.screenshot(os.path.join(artifacts, "window-after-error.png"))
 
 
+def start_browsers(mode, desktop, home, artifacts, started):
+    """Starts the mode's browsers on their pages and waits until their
+    session files hold them. Returns the address the browser button must
+    bring: Firefox's whenever Firefox runs, as the Firefox family comes
+    first."""
+    site = "http://%s/servlet/" % os.environ["QUILLO_SITE_HOST"]
+    # Chromium's first tab shows another site, which the button passes over.
+    pages = {live_browsers.Chromium: ["http://other.example/", site + "result1.html"],
+             live_browsers.Firefox: [site + "result2.html"]}
+    for kind in BROWSERS[mode]:
+        log = os.path.join(artifacts, "%s-%s.log" % (kind.TOOL, mode))
+        started.append(kind(desktop, home, pages[kind], log))
+    for browser in started:
+        browser.wait_for_session(pages[type(browser)], timeout=60)
+    return pages[BROWSERS[mode][-1]][-1]
+
+
+def pick_up_address(window, expected, artifacts, mode):
+    desktop = window.desktop
+    window.click(BROWSER_BUTTON)
+    shot = os.path.join(artifacts, "window-%s.png" % mode)
+
+    def probe():
+        if desktop.visible_windows(ERROR_BOX_NAME):
+            desktop.screenshot(shot)
+            raise e2e.Failure("an error box appeared instead of the address")
+        return window.copy_all(URL_FIELD) == expected
+
+    e2e.poll("URL field holding %s after the browser button" % expected, probe,
+             timeout=15, interval=0.3)
+    e2e.log("the browser button put %s into the URL field" % expected)
+    desktop.screenshot(shot)
+
+
 def inside(mode, program, artifacts):
     e2e.exit_on_signals()
     os.makedirs(artifacts, exist_ok=True)
-    display = window = None
+    display = window = home = None
+    browsers = []
     try:
         display = VirtualDisplay(os.path.join(artifacts, "xvfb-%s.log" % mode))
         e2e.log("Xvfb on display %s, demo site %s in namespace %s"
                 % (display.name, os.environ["QUILLO_DEMO_URL"], os.environ["QUILLO_NETNS"]))
-        window = Window(Desktop(display.name), program,
-                        os.path.join(artifacts, "quillo-%s.log" % mode))
+        desktop = Desktop(display.name)
+        if mode in BROWSERS:
+            home = live_browsers.Home()
+            expected = start_browsers(mode, desktop, home, artifacts, browsers)
+        # Started after the browsers, so that its window is mapped above theirs.
+        window = Window(desktop, program, os.path.join(artifacts, "quillo-%s.log" % mode), home)
         window.wait_shown()
-        (download if mode == "download" else page2_fails)(window, artifacts)
+        if mode == "download":
+            download(window, artifacts)
+        elif mode == "page2-fails":
+            page2_fails(window, artifacts)
+        else:
+            pick_up_address(window, expected, artifacts, mode)
     finally:
         if window is not None:
             window.stop()
+        for browser in browsers:
+            browser.stop()
+            browser.keep_files(os.path.join(artifacts, "%s-%s" % (browser.TOOL, mode)))
+        if home is not None:
+            home.remove()
         if display is not None:
             display.stop()
     e2e.log("PASS")
@@ -357,7 +418,7 @@ def main():
     if len(args) != 3 or args[0] not in MODES:
         sys.exit(__doc__)
     e2e.require_root("the window against the demo site")
-    e2e.require_tools(*X_TOOLS)
+    e2e.require_tools(*X_TOOLS + tuple(kind.TOOL for kind in BROWSERS.get(args[0], ())))
     e2e.run_inside_demo_site(
         "win-" + args[0].split("-")[0],
         [os.path.abspath(__file__), args[0], os.path.abspath(args[1]), os.path.abspath(args[2])])
