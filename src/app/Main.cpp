@@ -14,12 +14,10 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 #include <QWindow>
-#include <exception>
 #include <limits>
 #include <string>
 
 #include "app/ImageButton.h"
-#include "base/Error.h"
 #include "core/BrowserUrl.h"
 #include "core/DownloadRun.h"
 #include "core/FormLayout.h"
@@ -273,13 +271,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::perform(void (TForm1::*action)(QObject*), QObject* sender) {
-  try {
-    (this->*action)(sender);
-  } catch (const quillo::Error& e) {
-    ShowError(e.message());
-  } catch (const std::exception& e) {
-    ShowError(e.what());
-  }
+  if (const auto error = quillo::ErrorOf([&] { (this->*action)(sender); })) ShowError(*error);
   if (closeDeferred_ && !running_) {
     closeDeferred_ = false;
     close();

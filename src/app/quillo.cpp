@@ -13,19 +13,6 @@
 
 namespace {
 
-class SocketLibrary {
- public:
-  explicit SocketLibrary(quillo::net::SocketApi& sockets) : sockets_(sockets) {
-    quillo::HttpStartup(sockets_);
-  }
-  ~SocketLibrary() { quillo::HttpCleanup(sockets_); }
-  SocketLibrary(const SocketLibrary&) = delete;
-  SocketLibrary& operator=(const SocketLibrary&) = delete;
-
- private:
-  quillo::net::SocketApi& sockets_;
-};
-
 struct ComLibrary {
   ComLibrary() { quillo::InfoStartup(); }
   ~ComLibrary() { quillo::InfoCleanup(); }
@@ -44,7 +31,7 @@ int main(int argc, char** argv) {
   // The system's side of everything the window calls out through.
   const quillo::Ports ports{quillo::net::SystemSockets(), quillo::shell::SystemShell(),
                             quillo::SystemLauncher()};
-  const SocketLibrary sockets(ports.sockets);
+  const quillo::SocketLibrary sockets(ports.sockets);
   const ComLibrary com;
   QApplication app(argc, argv);
   // The application's title names the task-bar entry and the error box. It

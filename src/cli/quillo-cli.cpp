@@ -3,13 +3,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <exception>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "base/Error.h"
 #include "core/DownloadRun.h"
 #include "core/Http.h"
 #include "core/Messages.h"
@@ -64,20 +61,6 @@ class ConsoleView final : public quillo::RunView {
   bool linesWritten_ = true;
 };
 
-// Socket library start and release around the whole program.
-class SocketLibrary {
- public:
-  explicit SocketLibrary(quillo::net::SocketApi& sockets) : sockets_(sockets) {
-    quillo::HttpStartup(sockets_);
-  }
-  ~SocketLibrary() { quillo::HttpCleanup(sockets_); }
-  SocketLibrary(const SocketLibrary&) = delete;
-  SocketLibrary& operator=(const SocketLibrary&) = delete;
-
- private:
-  quillo::net::SocketApi& sockets_;
-};
-
 int Fail(std::string_view message) {
   std::fflush(stdout);
   quillo::console::WriteLine(stderr, quillo::cp932::ToUtf8(quillo::WithFullStop(message)));
@@ -110,22 +93,17 @@ int main(int argc, char** argv) {
   }
 
   quillo::net::SocketApi& sockets = quillo::net::SystemSockets();
-  const SocketLibrary library(sockets);
+  const quillo::SocketLibrary library(sockets);
   bool linesWritten = false;
-  try {
+  // Whatever escapes the run (memory running out while parsing, say) ends it
+  // with its message, not only the fetch's errors.
+  const auto error = quillo::ErrorOf([&] {
     ConsoleView view(quillo::cp932::FromUtf8(*url), raw);
     quillo::PageLinkList pageLinks;
     quillo::DownloadRun(view, pageLinks, sockets);
     linesWritten = view.linesWritten();
-  } catch (const quillo::Error& e) {
-    return Fail(e.message());
-  } catch (const std::bad_alloc&) {
-    return Fail("Out of memory");
-  } catch (const std::exception& e) {
-    // Nothing but the fetch raises Error; whatever else escapes (memory
-    // running out while parsing) still ends the run with its message.
-    return Fail(e.what());
-  }
+  });
+  if (error) return Fail(*error);
   std::fflush(stdout);
   return linesWritten && !std::ferror(stdout) ? 0 : 1;
 }

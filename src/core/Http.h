@@ -43,4 +43,17 @@ int ReadStatus(std::string_view probe);
 void HttpStartup(net::SocketApi& sockets);
 void HttpCleanup(net::SocketApi& sockets);
 
+// HttpStartup for as long as it exists, HttpCleanup at its end however the
+// program ends.
+class SocketLibrary {
+ public:
+  explicit SocketLibrary(net::SocketApi& sockets) : sockets_(sockets) { HttpStartup(sockets_); }
+  ~SocketLibrary() { HttpCleanup(sockets_); }
+  SocketLibrary(const SocketLibrary&) = delete;
+  SocketLibrary& operator=(const SocketLibrary&) = delete;
+
+ private:
+  net::SocketApi& sockets_;
+};
+
 }  // namespace quillo

@@ -1,5 +1,9 @@
 #include "core/Messages.h"
 
+#include <exception>
+#include <new>
+
+#include "base/Error.h"
 #include "core/TextRules.h"
 
 namespace quillo {
@@ -25,6 +29,19 @@ std::string ApplicationTitle(std::string_view fileName) {
     trail = !trail && text::IsLeadByte(static_cast<unsigned char>(c));
   }
   return title;
+}
+
+std::optional<std::string> ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.message();
+  } catch (const std::bad_alloc&) {
+    return std::string("Out of memory");
+  } catch (const std::exception& e) {
+    return std::string(e.what());
+  }
+  return std::nullopt;
 }
 
 }  // namespace quillo

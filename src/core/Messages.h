@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,5 +15,10 @@ std::string WithFullStop(std::string_view message);
 // cut before the first full stop, every character after the first in lower
 // case ("QUILLO.EXE" -> "Quillo").
 std::string ApplicationTitle(std::string_view fileName);
+
+// Runs action and returns the message of the error that escapes it, if one
+// does: an Error's own message, "Out of memory", or another exception's text.
+// This is how every front end shows what went wrong.
+std::optional<std::string> ErrorOf(const std::function<void()>& action);
 
 }  // namespace quillo

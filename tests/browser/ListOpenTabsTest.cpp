@@ -302,6 +302,25 @@ TEST_F(ListOpenTabsTest, ChromiumOlderCurrentSessionLayout) {
   EXPECT_EQ(urls(), std::vector<std::string>{"current session"});
 }
 
+// What a live Chromium 156 left in its user data folder (trimmed to the files
+// read here): two tabs of one window, kept plainly and encrypted.
+TEST_F(ListOpenTabsTest, FilesOfALiveChromium) {
+  const std::filesystem::path userDataDir = home.path() / ".config/chromium";
+  std::filesystem::create_directories(userDataDir);
+  std::filesystem::copy(QUILLO_TEST_DATA "/chromium-156", userDataDir,
+                        std::filesystem::copy_options::recursive);
+  home.link(".config/chromium/SingletonLock", LiveChromiumLock());
+  EXPECT_EQ(urls(), (std::vector<std::string>{"http://other.example/",
+                                              "http://listings.example/servlet/result1.html"}));
+
+  // A later rollout stage writes only the encrypted copy.
+  std::filesystem::remove_all(userDataDir / "Default/Sessions");
+  const std::string message = failure();
+  EXPECT_NE(message.find("Sessions_Encrypted/Session_13441285792514540: encrypted session file"),
+            std::string::npos)
+      << message;
+}
+
 TEST_F(ListOpenTabsTest, UnreadableChromiumSessionRaises) {
   chromium(".config/chromium", SnssWriter());
   home.write(".config/chromium/Default/Sessions/Session_13312345678901234",

@@ -156,6 +156,7 @@ TEST(SnssSessionTest, RefusesBadHeaders) {
       {"SNSX" + SnssWriter().bytes().substr(4), "bad magic"},
       {SnssWriter(2).bytes(), "encrypted"},
       {SnssWriter(4).bytes(), "encrypted"},
+      {SnssWriter(5).bytes(), "encrypted"},
       {SnssWriter(7).bytes(), "version 7"},
   };
   for (const auto& c : cases) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
+#include "base/Error.h"
 #include "core/Messages.h"
 #include "core/TextRules.h"
 
@@ -152,6 +156,15 @@ TEST(Messages, TrimAndFullStopRules) {
   // A double-byte character is judged by its first byte, whatever its second.
   EXPECT_EQ(WithFullStop("\x83\x40"), "\x83\x40.");
   EXPECT_EQ(WithFullStop("\xB1"), "\xB1.");  // half-width katakana
+}
+
+// What a front end shows for whatever escapes an action.
+TEST(Messages, ErrorOfEveryKindOfFailure) {
+  EXPECT_EQ(ErrorOf([] {}), std::nullopt);
+  EXPECT_EQ(ErrorOf([] { throw Error("[h] IS INVALID ADDRSS."); }), "[h] IS INVALID ADDRSS.");
+  EXPECT_EQ(ErrorOf([] { throw std::bad_alloc(); }), "Out of memory");
+  EXPECT_EQ(ErrorOf([] { throw std::length_error("basic_string::_M_create"); }),
+            "basic_string::_M_create");
 }
 
 TEST(Messages, ApplicationTitle) {

@@ -2,11 +2,9 @@
 
 #include <commctrl.h>
 
-#include <exception>
 #include <string>
 
 #include "app/win32/Controls.h"
-#include "base/Error.h"
 #include "core/BrowserUrl.h"
 #include "core/DownloadRun.h"
 #include "core/FormLayout.h"
@@ -402,13 +400,7 @@ void TForm1::ShowError(std::string_view message) {
 }
 
 void TForm1::perform(void (TForm1::*action)(HWND), HWND sender) {
-  try {
-    (this->*action)(sender);
-  } catch (const quillo::Error& e) {
-    ShowError(e.message());
-  } catch (const std::exception& e) {
-    ShowError(e.what());
-  }
+  if (const auto error = quillo::ErrorOf([&] { (this->*action)(sender); })) ShowError(*error);
   if (closeDeferred_ && !running_) {
     closeDeferred_ = false;
     PostMessageW(hwnd_, WM_CLOSE, 0, 0);

@@ -54,19 +54,6 @@ bool Minimised(int showCommand) {
 
 // Start in the constructor, release in the destructor, so that the order
 // holds on every way out.
-class SocketLibrary {
- public:
-  explicit SocketLibrary(quillo::net::SocketApi& sockets) : sockets_(sockets) {
-    quillo::HttpStartup(sockets_);
-  }
-  ~SocketLibrary() { quillo::HttpCleanup(sockets_); }
-  SocketLibrary(const SocketLibrary&) = delete;
-  SocketLibrary& operator=(const SocketLibrary&) = delete;
-
- private:
-  quillo::net::SocketApi& sockets_;
-};
-
 class ComScope {
  public:
   explicit ComScope(const ComLibrary& com) : com_(com) { com_.startup(); }
@@ -93,7 +80,7 @@ class WindowScope {
 
 int RunProgram(const quillo::Ports& ports, const ComLibrary& com, int showCommand,
                const std::function<void(TForm1&)>& shown) {
-  const SocketLibrary sockets(ports.sockets);
+  const quillo::SocketLibrary sockets(ports.sockets);
   const ComScope comScope(com);
 
   HWND application = CreateApplicationWindow();

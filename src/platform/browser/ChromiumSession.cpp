@@ -29,12 +29,14 @@ std::optional<std::string> SessionTime(const std::string& fileName) {
   return digits;
 }
 
-// Newest first; numbers of any length compare by length, then digit by digit.
-std::vector<std::filesystem::path> SessionFiles(const std::filesystem::path& profileDir) {
+// The folder's session files, newest first; numbers of any length compare by
+// length, then digit by digit.
+void AddNewestFirst(const std::filesystem::path& folder,
+                    std::vector<std::filesystem::path>& files) {
   std::vector<std::pair<std::string, std::filesystem::path>> timed;
   std::error_code error;
-  for (std::filesystem::directory_iterator it(profileDir / "Sessions", error), end;
-       !error && it != end; it.increment(error)) {
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
     if (auto time = SessionTime(it->path().filename().string())) {
       timed.emplace_back(std::move(*time), it->path());
     }
@@ -43,8 +45,16 @@ std::vector<std::filesystem::path> SessionFiles(const std::filesystem::path& pro
     if (a.first.size() != b.first.size()) return a.first.size() > b.first.size();
     return a.first > b.first;
   });
-  std::vector<std::filesystem::path> files;
   for (auto& entry : timed) files.push_back(std::move(entry.second));
+}
+
+std::vector<std::filesystem::path> SessionFiles(const std::filesystem::path& profileDir) {
+  std::vector<std::filesystem::path> files;
+  AddNewestFirst(profileDir / "Sessions", files);
+  // Chromium writes an encrypted copy beside the plain files, and at a later
+  // rollout stage only that. It cannot be read here, but when it is all there
+  // is, the error names it instead of a missing older file.
+  AddNewestFirst(profileDir / "Sessions_Encrypted", files);
   files.push_back(profileDir / "Current Session");
   return files;
 }

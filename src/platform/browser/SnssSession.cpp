@@ -11,7 +11,8 @@
 #include "base/Error.h"
 
 // File layout, all numbers little-endian:
-//   "SNSS", int32 version (1, or 3 with marker records; 2 and 4 are encrypted)
+//   "SNSS", int32 version (1, or 3 with marker records; 2, 4 and 5 are
+//   encrypted, 5 being what Sessions_Encrypted holds, with uint32 sizes)
 //   records: uint16 size (the id byte and the payload), uint8 id, payload
 // Payloads read here:
 //   0  SetTabWindow              int32 window id, int32 tab id
@@ -208,7 +209,7 @@ std::vector<std::string> SnssSessionUrls(std::string_view file) {
   if (file.size() < 8) throw Error("too short for a session file");
   if (file.substr(0, 4) != "SNSS") throw Error("not a session file (bad magic)");
   const std::uint32_t version = LittleEndian(file.substr(4, 4));
-  if (version == 2 || version == 4) throw Error("encrypted session file");
+  if (version == 2 || version == 4 || version == 5) throw Error("encrypted session file");
   if (version != 1 && version != 3) {
     throw Error("unknown session file version " + std::to_string(version));
   }
