@@ -41,24 +41,30 @@ bool IsPlainFolderName(const std::string& name) {
 }  // namespace
 
 std::vector<std::string> ChromiumProfileNames(const std::filesystem::path& userDataDir) {
-  std::vector<std::string> names;
+  std::string text;
   try {
-    const std::string text = ReadBoundedFile(userDataDir / "Local State", kMaxLocalState);
-    const json state = json::parse(text, KeepProfileKeys, false);
-    if (state.is_object()) {
-      const auto profile = state.find("profile");
-      if (profile != state.end() && profile->is_object()) {
-        const auto cache = profile->find("info_cache");
-        if (cache != profile->end() && cache->is_object()) {
-          for (const auto& item : cache->items()) {
-            if (IsPlainFolderName(item.key())) names.push_back(item.key());
-          }
+    text = ReadBoundedFile(userDataDir / "Local State", kMaxLocalState);
+  } catch (const Error&) {
+    // Unreadable: as good as listing nothing.
+  }
+  return ProfileNamesInLocalState(text);
+}
+
+std::vector<std::string> ProfileNamesInLocalState(std::string_view localState) {
+  std::vector<std::string> names;
+  const json state = json::parse(localState, KeepProfileKeys, false);
+  if (state.is_object()) {
+    const auto profile = state.find("profile");
+    if (profile != state.end() && profile->is_object()) {
+      const auto cache = profile->find("info_cache");
+      if (cache != profile->end() && cache->is_object()) {
+        for (const auto& item : cache->items()) {
+          if (IsPlainFolderName(item.key())) names.push_back(item.key());
         }
       }
     }
-  } catch (const Error&) {
-    // Unreadable: the default profile is the best guess.
   }
+  // Nothing usable listed: the default profile is the best guess.
   if (names.empty()) names.emplace_back("Default");
   std::sort(names.begin(), names.end());
   return names;

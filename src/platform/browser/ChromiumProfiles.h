@@ -23,6 +23,9 @@ inline constexpr ChromiumBrowser kChromiumBrowsers[] = {
 // sorted; "Default" when it lists none or cannot be read.
 std::vector<std::string> ChromiumProfileNames(const std::filesystem::path& userDataDir);
 
+// The same from the text of a "Local State" file, which may be anything.
+std::vector<std::string> ProfileNamesInLocalState(std::string_view localState);
+
 // The "SingletonLock" link names this machine and a live process.
 bool IsChromiumRunning(const std::filesystem::path& userDataDir);
 

@@ -76,20 +76,15 @@ std::filesystem::path Resolve(const std::filesystem::path& root, const std::stri
   return given.is_absolute() ? given : root / given;
 }
 
-// The profile paths that root's profiles.ini lists, in the order described in
-// the header. Install sections name their default by the same path text that
-// the profile's own section holds.
-std::vector<std::filesystem::path> ListedProfiles(const std::filesystem::path& root) {
-  std::string text;
-  try {
-    text = ReadBoundedFile(root / "profiles.ini", kMaxProfilesIni);
-  } catch (const Error&) {
-    return {};  // no such root, or nothing usable in it
-  }
+}  // namespace
 
+// Install sections name their default by the same path text that the
+// profile's own section holds.
+std::vector<std::filesystem::path> ListedFirefoxProfiles(std::string_view profilesIni,
+                                                         const std::filesystem::path& root) {
   std::vector<std::filesystem::path> listed;
   std::vector<std::pair<long, std::filesystem::path>> numbered;
-  for (const auto& [name, keys] : ParseIni(text)) {
+  for (const auto& [name, keys] : ParseIni(profilesIni)) {
     if (name.starts_with("Install")) {
       const auto found = keys.find("Default");
       if (found != keys.end() && !found->second.empty()) {
@@ -109,13 +104,18 @@ std::vector<std::filesystem::path> ListedProfiles(const std::filesystem::path& r
   return listed;
 }
 
-}  // namespace
-
 std::vector<std::filesystem::path> FindFirefoxProfiles(const std::filesystem::path& home) {
   std::vector<std::filesystem::path> profiles;
   std::set<std::filesystem::path> seen;
-  for (const char* root : kProfileRoots) {
-    for (const std::filesystem::path& listed : ListedProfiles(home / root)) {
+  for (const char* name : kProfileRoots) {
+    const std::filesystem::path root = home / name;
+    std::string ini;
+    try {
+      ini = ReadBoundedFile(root / "profiles.ini", kMaxProfilesIni);
+    } catch (const Error&) {
+      continue;  // no such root, or nothing usable in it
+    }
+    for (const std::filesystem::path& listed : ListedFirefoxProfiles(ini, root)) {
       std::error_code error;
       std::filesystem::path canonical = std::filesystem::canonical(listed, error);
       if (error || !std::filesystem::is_directory(canonical, error)) continue;

@@ -4,6 +4,7 @@
 // them) and telling which of them a running browser has open.
 
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 namespace quillo::browser {
@@ -13,6 +14,11 @@ namespace quillo::browser {
 // order, in each the installations' default profiles first, then the
 // [ProfileN] sections by N.
 std::vector<std::filesystem::path> FindFirefoxProfiles(const std::filesystem::path& home);
+
+// The profile paths that the text of root's profiles.ini lists, in the order
+// above, resolved against root unless absolute; they need not exist.
+std::vector<std::filesystem::path> ListedFirefoxProfiles(std::string_view profilesIni,
+                                                         const std::filesystem::path& root);
 
 // A live process on this machine holds the profile's lock.
 bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir);
