@@ -302,8 +302,9 @@ TEST_F(ListOpenTabsTest, ChromiumOlderCurrentSessionLayout) {
   EXPECT_EQ(urls(), std::vector<std::string>{"current session"});
 }
 
-// What a live Chromium 156 left in its user data folder (trimmed to the files
-// read here): two tabs of one window, kept plainly and encrypted.
+// What a live Chromium 156 left in its user data folder, trimmed to the files
+// read here and the encrypted copy to its first records: two tabs of one
+// window, kept plainly and encrypted.
 TEST_F(ListOpenTabsTest, FilesOfALiveChromium) {
   const std::filesystem::path userDataDir = home.path() / ".config/chromium";
   std::filesystem::create_directories(userDataDir);
