@@ -24,13 +24,17 @@ class Home:
 
     def __init__(self):
         self.path = tempfile.mkdtemp(prefix="quillo-e2e-home.")
+        self.tmp = os.path.join(self.path, "tmp")
+        os.mkdir(self.tmp)
 
     def env(self, base):
         env = dict(base)
         env.update(HOME=self.path,
                    XDG_CONFIG_HOME=os.path.join(self.path, ".config"),
                    XDG_CACHE_HOME=os.path.join(self.path, ".cache"),
-                   XDG_DATA_HOME=os.path.join(self.path, ".local", "share"))
+                   XDG_DATA_HOME=os.path.join(self.path, ".local", "share"),
+                   # Chromium leaves its singleton socket's folder behind.
+                   TMPDIR=self.tmp)
         # Nothing may reach a session bus or keyring outside the test.
         env.pop("DBUS_SESSION_BUS_ADDRESS", None)
         return env
