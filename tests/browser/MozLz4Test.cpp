@@ -55,6 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
                    WithDeclaredSize(kGood, static_cast<std::uint32_t>(kGood.size() + 100)),
                    "differs from the declared"},
         BrokenCase{"DeclaredBeyondCap", WithDeclaredSize(kGood, 0xFFFFFFF0u), "too large"},
+        BrokenCase{"DeclaredBeyondBlock",
+                   WithDeclaredSize(kGood, static_cast<std::uint32_t>(kGood.size() * 255)),
+                   "beyond what the data holds"},
         BrokenCase{"TruncatedBlock", kGood.substr(0, kGood.size() - 5), "LZ4"},
         BrokenCase{"GarbageBlock", std::string("mozLz40\0\x10\0\0\0\xff\xff\xff\xff", 16), "LZ4"}),
     [](const auto& row) { return row.param.name; });

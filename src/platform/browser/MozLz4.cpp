@@ -26,6 +26,10 @@ std::string DecodeMozLz4(std::string_view file) {
   if (declared > kMaxMozLz4Content) throw Error("declared content size too large");
   const std::string_view block = file.substr(kHeaderSize);
   if (block.size() > static_cast<std::size_t>(INT_MAX)) throw Error("compressed data too large");
+  // An LZ4 block grows at most 255-fold (one match-length byte adds 255), so
+  // a few broken bytes cannot make the content buffer claim the whole cap.
+  if (declared / 255 > block.size())
+    throw Error("declared content size beyond what the data holds");
 
   std::string content(declared, '\0');
   // The safe decoder never writes past the declared size and never reads past
