@@ -83,6 +83,10 @@ TEST(FirefoxSessionUrlsTest, DeepNestingDoesNotCrash) {
   EXPECT_TRUE(FirefoxSessionUrls(deepKept).empty());
   const std::string unclosed = "{\"windows\":" + std::string(100000, '[');
   EXPECT_THROW(FirefoxSessionUrls(unclosed), Error);
+  const std::size_t levels = (std::size_t{1} << 20) + 1;
+  const std::string tooDeep =
+      "{\"_closedWindows\":" + std::string(levels, '[') + std::string(levels, ']') + "}";
+  EXPECT_THROW(FirefoxSessionUrls(tooDeep), Error);
 }
 
 }  // namespace

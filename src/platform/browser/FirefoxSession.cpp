@@ -17,12 +17,18 @@ using nlohmann::json;
 // A compressed file a little larger than its content is still plausible.
 constexpr std::size_t kMaxCompressedSession = kMaxMozLz4Content + (kMaxMozLz4Content >> 6);
 
+// Real sessions nest a few dozen levels. The parser keeps a pointer for every
+// open level, skipped ones too, so a file of nothing but brackets would cost
+// eight times its content; far deeper than any session is refused instead.
+constexpr int kMaxNesting = 1 << 20;
+
 // Keeps only the members on the path windows[].tabs[].{entries[].url, index}.
 // Everything else (closed windows and tabs, the previous session, form data,
 // scroll positions, images) is skipped while parsing and never built in
 // memory. A member's depth is the number of containers around it:
 // 1 = session, 3 = window, 5 = tab, 7 = history entry.
 bool KeepSessionMember(int depth, json::parse_event_t event, json& parsed) {
+  if (depth > kMaxNesting) throw Error("JSON nested too deeply");
   if (event != json::parse_event_t::key) return true;
   const std::string& name = parsed.get_ref<const std::string&>();
   switch (depth) {
