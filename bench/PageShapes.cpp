@@ -269,6 +269,13 @@ std::vector<Shape> AllShapes() {
           Shape::NearMisses};
 }
 
+std::optional<Shape> ShapeByName(std::string_view name) {
+  for (Shape shape : AllShapes()) {
+    if (ShapeName(shape) == name) return shape;
+  }
+  return std::nullopt;
+}
+
 std::string MakePage(Shape shape, std::size_t size, std::uint32_t variant) {
   switch (shape) {
     case Shape::Realistic:

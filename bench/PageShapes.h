@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,8 @@ enum class Shape {
 
 std::string_view ShapeName(Shape shape);
 std::vector<Shape> AllShapes();
+// The shape of that name; nullopt for an unknown name.
+std::optional<Shape> ShapeByName(std::string_view name);
 
 // A whole response (status line, header lines, body) of exactly size bytes;
 // pages of another variant have the same shape and other bytes.

@@ -49,23 +49,15 @@ void operator delete(void* p, std::size_t) noexcept { Release(p); }
 void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 
 int main(int argc, char** argv) {
-  using quillo::bench::Shape;
   const std::string shapeName = argc > 1 ? argv[1] : "realistic";
   const std::size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 64;
-  Shape shape = Shape::Realistic;
-  bool known = false;
-  for (Shape s : quillo::bench::AllShapes()) {
-    if (quillo::bench::ShapeName(s) == shapeName) {
-      shape = s;
-      known = true;
-    }
-  }
-  if (!known || mib == 0) {
+  const auto shape = quillo::bench::ShapeByName(shapeName);
+  if (!shape || mib == 0) {
     std::fprintf(stderr, "usage: quillo_parse_peak [shape] [MiB]\n");
     return 2;
   }
 
-  const std::string page = quillo::bench::MakePage(shape, mib * 1024 * 1024);
+  const std::string page = quillo::bench::MakePage(*shape, mib * 1024 * 1024);
   const std::size_t before = current.load();
   peak = before;
 

