@@ -1,8 +1,9 @@
 #pragma once
 
 // What every fuzz target shares: reports a difference between the core's
-// routine and the reference, with both results, and aborts so that libFuzzer
-// (or the replay test) keeps the input.
+// routine and the reference, with both results, or a result that breaks a
+// property every result must have, and aborts so that libFuzzer (or the
+// replay test) keeps the input.
 
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +62,13 @@ void ExpectSame(const char* what, const Fast& fast, const Slow& slow) {
   if (fast == slow) return;
   std::fprintf(stderr, "difference in %s\n  core:      %s\n  reference: %s\n", what,
                Show(fast).c_str(), Show(slow).c_str());
+  std::abort();
+}
+
+template <class Result>
+void ExpectHolds(const char* property, bool holds, const Result& result) {
+  if (holds) return;
+  std::fprintf(stderr, "%s broken by\n  %s\n", property, Show(result).c_str());
   std::abort();
 }
 

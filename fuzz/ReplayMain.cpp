@@ -47,6 +47,6 @@ int main(int argc, char** argv) {
       ++count;
     }
   }
-  std::printf("%zu inputs replayed without a difference\n", count);
+  std::printf("%zu inputs replayed without a finding\n", count);
   return count > 0 ? 0 : 1;
 }
