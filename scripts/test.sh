@@ -2,7 +2,7 @@
 # Installs what is missing, checks the formatting, builds with warnings as
 # errors and runs every test;
 # then the same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and each differential fuzz target for a bounded time (QUILLO_FUZZ_SECONDS,
+# and each fuzz target for a bounded time (QUILLO_FUZZ_SECONDS,
 # default 30 per target); last the Windows build, its tests run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
