@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "core/PageParsing.h"
-#include "support/Pages.h"
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
+#include "support/Pages.h"
 
 namespace quillo {
 namespace {
