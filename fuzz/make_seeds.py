@@ -12,6 +12,7 @@ ROOT = pathlib.Path(__file__).resolve().parent
 CORPUS = ROOT / "corpus"
 
 # The markers have one Python copy, the reference parser's.
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(ROOT.parent / "tests" / "e2e"))
 import reference_parser as rp  # noqa: E402
 
