@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,11 @@ namespace quillo::net {
 
 using SocketHandle = std::intptr_t;
 inline constexpr SocketHandle kInvalidSocket = -1;
+
+// Runs between the short slices in which connect, send and recv wait for the
+// network, so that a window can paint and hear a close request meanwhile. It
+// may throw to abandon the waiting call.
+using WaitHook = std::function<void()>;
 
 class SocketApi {
  public:
@@ -34,6 +40,9 @@ class SocketApi {
   // Bytes received, 0 when the peer closed, -1 on failure.
   virtual long recv(SocketHandle s, char* data, std::size_t size) = 0;
   virtual int close(SocketHandle s) = 0;
+
+  // The hook for every waiting call from now on; an empty one just waits.
+  virtual void setWaitHook(WaitHook hook) = 0;
 
   // inet_addr: network byte order, 0xFFFFFFFF when not a dotted address.
   virtual std::uint32_t inetAddr(const std::string& text) = 0;

@@ -8,12 +8,16 @@
 #include <windows.h>
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
 #endif
+
+#include <utility>
 
 #include "platform/Codepage.h"
 
@@ -22,12 +26,23 @@ namespace {
 
 // The message area's size: a text that does not fit is not fetched.
 constexpr std::size_t kMessageArea = 256;
+// How long a waiting call waits before the wait hook runs again.
+constexpr int kSliceMs = 50;
 
 #ifdef _WIN32
 using NativeSocket = SOCKET;
 constexpr int kSendFlags = 0;
 int CloseNative(NativeSocket s) { return closesocket(s); }
 int NativeLastError() { return WSAGetLastError(); }
+void SetNativeLastError(int code) { WSASetLastError(code); }
+bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+bool Interrupted() { return false; }
+void MakeNonBlocking(NativeSocket s) {
+  u_long on = 1;
+  ioctlsocket(s, FIONBIO, &on);
+}
+int PollNative(pollfd* p) { return WSAPoll(p, 1, kSliceMs); }
+using OptionLength = int;
 
 std::string NativeErrorText(int code) {
   char area[kMessageArea] = {};
@@ -44,6 +59,12 @@ using NativeSocket = int;
 constexpr int kSendFlags = MSG_NOSIGNAL;
 int CloseNative(NativeSocket s) { return ::close(s); }
 int NativeLastError() { return errno; }
+void SetNativeLastError(int code) { errno = code; }
+bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS; }
+bool Interrupted() { return errno == EINTR; }
+void MakeNonBlocking(NativeSocket s) { ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK); }
+int PollNative(pollfd* p) { return ::poll(p, 1, kSliceMs); }
+using OptionLength = socklen_t;
 
 std::string NativeErrorText(int code) {
   char area[kMessageArea] = {};
@@ -56,6 +77,16 @@ std::string NativeErrorText(int code) {
 #endif
 
 NativeSocket Native(SocketHandle s) { return static_cast<NativeSocket>(s); }
+
+// The error a non-blocking connect ended with, 0 while none.
+int PendingError(NativeSocket s) {
+  int error = 0;
+  OptionLength length = sizeof error;
+  if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0) {
+    return NativeLastError();
+  }
+  return error;
+}
 
 std::optional<std::uint32_t> FirstAddress(const hostent* entry) {
   if (entry == nullptr || entry->h_addrtype != AF_INET || entry->h_addr_list == nullptr ||
@@ -84,6 +115,7 @@ class SystemSocketApi final : public SocketApi {
 #endif
   }
 
+  // Every socket waits in slices (see WaitHook), so it never blocks.
   SocketHandle openStream() override {
     const NativeSocket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
 #ifdef _WIN32
@@ -91,41 +123,66 @@ class SystemSocketApi final : public SocketApi {
 #else
     if (s < 0) return kInvalidSocket;
 #endif
+    MakeNonBlocking(s);
     return static_cast<SocketHandle>(s);
   }
 
+  // A failure leaves the system's code for it as the last error, as a
+  // blocking connect would.
   int connect(SocketHandle s, std::uint32_t address, std::uint16_t port) override {
     sockaddr_in to;
     std::memset(&to, 0, sizeof to);
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = address;
-    const int result = ::connect(Native(s), reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    return result == 0 ? 0 : -1;
+    if (::connect(Native(s), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return 0;
+    if (!WouldBlock() && !Interrupted()) return -1;
+    for (;;) {
+      pollfd writable{Native(s), POLLOUT, 0};
+      const int ready = PollNative(&writable);
+      if (ready < 0 && !Interrupted()) return -1;
+      // Asked after every slice: some pollers never report a refused
+      // connection.
+      const int error = PendingError(Native(s));
+      if (error != 0) {
+        SetNativeLastError(error);
+        return -1;
+      }
+      if (ready > 0) return 0;
+      waited();
+    }
   }
 
   long send(SocketHandle s, const char* data, std::size_t size) override {
+    for (;;) {
 #ifdef _WIN32
-    const int length = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
-    const int sent = ::send(Native(s), data, length, kSendFlags);
-    return sent == SOCKET_ERROR ? -1 : sent;
+      const int length = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
+      const int sent = ::send(Native(s), data, length, kSendFlags);
+      if (sent != SOCKET_ERROR) return sent;
 #else
-    const ssize_t sent = ::send(Native(s), data, size, kSendFlags);
-    return sent < 0 ? -1 : static_cast<long>(sent);
+      const ssize_t sent = ::send(Native(s), data, size, kSendFlags);
+      if (sent >= 0) return static_cast<long>(sent);
 #endif
+      if (!waitFor(s, POLLOUT)) return -1;
+    }
   }
 
   long recv(SocketHandle s, char* data, std::size_t size) override {
+    for (;;) {
 #ifdef _WIN32
-    const int got = ::recv(Native(s), data, static_cast<int>(size), 0);
-    return got == SOCKET_ERROR ? -1 : got;
+      const int got = ::recv(Native(s), data, static_cast<int>(size), 0);
+      if (got != SOCKET_ERROR) return got;
 #else
-    const ssize_t got = ::recv(Native(s), data, size, 0);
-    return got < 0 ? -1 : static_cast<long>(got);
+      const ssize_t got = ::recv(Native(s), data, size, 0);
+      if (got >= 0) return static_cast<long>(got);
 #endif
+      if (!waitFor(s, POLLIN)) return -1;
+    }
   }
 
   int close(SocketHandle s) override { return CloseNative(Native(s)); }
+
+  void setWaitHook(WaitHook hook) override { hook_ = std::move(hook); }
 
   std::uint32_t inetAddr(const std::string& text) override {
     return static_cast<std::uint32_t>(inet_addr(text.c_str()));
@@ -143,6 +200,28 @@ class SystemSocketApi final : public SocketApi {
   int lastError() override { return NativeLastError(); }
 
   std::string errorText(int code) override { return NativeErrorText(code); }
+
+ private:
+  // After a call that could not go on at once: waits, slice by slice, until
+  // s is ready for events. False, with the call's own error kept as the last
+  // error, when the call failed for another reason than having to wait.
+  bool waitFor(SocketHandle s, short events) {
+    if (!WouldBlock() && !Interrupted()) return false;
+    for (;;) {
+      pollfd ready{Native(s), events, 0};
+      const int got = PollNative(&ready);
+      // Ready, or failed: the next try of the call reports which.
+      if (got > 0) return true;
+      if (got < 0 && !Interrupted()) return false;
+      waited();
+    }
+  }
+
+  void waited() {
+    if (hook_) hook_();
+  }
+
+  WaitHook hook_;
 };
 
 }  // namespace

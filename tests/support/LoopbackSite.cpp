@@ -116,11 +116,15 @@ void TestServer::serve() {
     if (n < replies_.size()) {
       const Reply& reply = replies_[n];
       const std::size_t piece = reply.piece == 0 ? reply.bytes.size() : reply.piece;
-      for (std::size_t at = 0; at < reply.bytes.size(); at += piece) {
-        const std::size_t size = std::min(piece, reply.bytes.size() - at);
-        if (::send(fd, reply.bytes.data() + at, Size(size), kNoSignal) < 0) break;
-        if (reply.piece != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      }
+      bool sending = true;
+      do {
+        for (std::size_t at = 0; sending && at < reply.bytes.size(); at += piece) {
+          const std::size_t size = std::min(piece, reply.bytes.size() - at);
+          sending = ::send(fd, reply.bytes.data() + at, Size(size), kNoSignal) >= 0;
+          if (reply.piece != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+      } while (reply.endless && sending && !stop_);
+      while (reply.stall && !stop_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       if (reply.reset) {
         const linger hard{1, 0};  // close with RST
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, OptionValue(&hard), sizeof hard);

@@ -23,6 +23,10 @@ struct Reply {
   std::size_t piece = 0;
   // Reset the connection (RST) after sending instead of closing it.
   bool reset = false;
+  // After sending: hold the connection open, silent, until the server stops.
+  bool stall = false;
+  // Send bytes again and again until the client goes away.
+  bool endless = false;
 };
 
 inline const std::string kHeadOk = "HTTP/1.0 200 OK\r\n\r\n";
@@ -74,6 +78,7 @@ class LoopbackSockets : public net::SocketApi {
   long send(net::SocketHandle s, const char* data, std::size_t size) override;
   long recv(net::SocketHandle s, char* data, std::size_t size) override;
   int close(net::SocketHandle s) override;
+  void setWaitHook(net::WaitHook hook) override { system_.setWaitHook(std::move(hook)); }
   std::uint32_t inetAddr(const std::string& text) override { return system_.inetAddr(text); }
   std::optional<std::uint32_t> hostByName(const std::string& name) override;
   std::optional<std::uint32_t> hostByAddr(std::uint32_t address) override {
