@@ -1,21 +1,36 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
-#include <string>
 #include <string_view>
+#include <vector>
+
+#include "base/Error.h"
 
 namespace quillo {
 
-// One HTTP response, status line, headers and body, byte for byte.
+// One HTTP response, status line, headers and body, byte for byte. It holds
+// at most kMaxSize bytes: result pages are tens of kilobytes, and a page that
+// never ends must end in an error, not in all of the machine's memory.
 class ResponseBuffer {
  public:
-  void append(const char* data, std::size_t size) { bytes_.append(data, size); }
-  std::string_view text() const { return bytes_; }
+  static constexpr std::size_t kMaxSize = std::size_t{256} << 20;
+
+  void append(const char* data, std::size_t size) {
+    if (size > kMaxSize - bytes_.size())
+      throw Error("The page is larger than the limit of 256 MiB");
+    // Doubling, but never past the bound, so the bound is what memory holds.
+    if (bytes_.size() + size > bytes_.capacity()) {
+      bytes_.reserve(std::min(kMaxSize, std::max(bytes_.size() + size, 2 * bytes_.capacity())));
+    }
+    bytes_.insert(bytes_.end(), data, data + size);
+  }
+  std::string_view text() const { return {bytes_.data(), bytes_.size()}; }
   std::size_t size() const { return bytes_.size(); }
   bool empty() const { return bytes_.empty(); }
 
  private:
-  std::string bytes_;
+  std::vector<char> bytes_;
 };
 
 }  // namespace quillo

@@ -140,6 +140,17 @@ TEST_F(DownloadRunTest, ErrorOnPageTwoKeepsPageOneAndItsStatus) {
   EXPECT_EQ(site_->sockets().openSockets(), 0);
 }
 
+TEST_F(DownloadRunTest, PageThatNeverEndsStopsAtTheBound) {
+  serve({{kHeadOk},
+         {Page({Anchor("/servlet/p2", "2")}, {"a1"})},
+         {kHeadOk},
+         {std::string(std::size_t{1} << 16, 'x'), 0, false, false, true}});
+  view_.url = "http://" + kSiteHost + "/servlet/p1";
+  EXPECT_EQ(run(), "The page is larger than the limit of 256 MiB");
+  EXPECT_EQ(view_.lines, std::vector<std::string>{"a1"});
+  EXPECT_EQ(site_->sockets().openSockets(), 0);
+}
+
 TEST_F(DownloadRunTest, ErrorOnTheFirstPageKeepsThePreviousRun) {
   serve({});
   view_.url = "http://unknown-host.invalid/servlet/p1";
