@@ -44,20 +44,12 @@ void ImageButton::paintEvent(QPaintEvent*) {
   const QBrush face = palette().brush(QPalette::Button);
   qDrawWinButton(&painter, rect(), palette(), sunken, &face);
 
-  // Image and caption as one block, centred; a pressed button moves it by
-  // one pixel right and down.
   const QFontMetrics metrics = fontMetrics();
-  const int textWidth = metrics.horizontalAdvance(text());
-  const int imageWidth = image_.width();
-  const int spacing = imageWidth > 0 && !text().isEmpty() ? kSpacing : 0;
-  const int shift = sunken ? 1 : 0;
-  const int left = (width() - (imageWidth + spacing + textWidth) + 1) / 2 + shift;
-
-  if (!image_.isNull()) {
-    painter.drawPixmap(left, (height() - image_.height() + 1) / 2 + shift, image_);
-  }
-  const QRect textRect(left + imageWidth + spacing, shift, textWidth, height());
+  const auto place =
+      quillo::form::LayOutButton(width(), height(), image_.width(), image_.height(),
+                                 metrics.horizontalAdvance(text()), metrics.height(), sunken);
+  if (!image_.isNull()) painter.drawPixmap(place.imageLeft, place.imageTop, image_);
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-  painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+  painter.drawText(QPoint(place.textLeft, place.textTop + metrics.ascent()), text());
 }

@@ -18,13 +18,8 @@
 #include <string>
 
 #include "app/ImageButton.h"
-#include "core/BrowserUrl.h"
-#include "core/DownloadRun.h"
 #include "core/FormLayout.h"
-#include "core/Launch.h"
 #include "core/Messages.h"
-#include "core/SiteRoot.h"
-#include "core/Texts.h"
 #include "platform/Codepage.h"
 
 namespace {
@@ -48,10 +43,9 @@ QFont FormFont() {
   const QString preferred = ToQString(quillo::form::kFontFace);
   QString family = preferred;
   if (!QFontDatabase::hasFamily(preferred)) {
-    for (const char* fallback :
-         {"IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP", "TakaoGothic", "VL Gothic"}) {
-      if (QFontDatabase::hasFamily(QString::fromLatin1(fallback))) {
-        family = QString::fromLatin1(fallback);
+    for (const std::string_view standIn : quillo::form::kFontStandIns) {
+      if (QFontDatabase::hasFamily(ToQString(standIn))) {
+        family = ToQString(standIn);
         break;
       }
     }
@@ -79,8 +73,8 @@ bool IsUserInput(const QEvent& event) {
 
 }  // namespace
 
-// The four operations through which the download run reaches the window.
-class TForm1::View final : public quillo::RunView {
+// The window as the form controller reaches it.
+class TForm1::View final : public quillo::FormView, private QObject {
  public:
   explicit View(TForm1& form) : form_(form) {}
 
@@ -105,37 +99,40 @@ class TForm1::View final : public quillo::RunView {
     form_.showProgress(false);
   }
 
- private:
-  TForm1& form_;
-};
+  void setUrlText(std::string_view url) override { form_.Edit1->setText(ToQString(url)); }
 
-// While a run lasts, the window takes no user input: the run is using
-// PageLinks and the controls.
-class TForm1::RunGuard final : public QObject {
- public:
-  explicit RunGuard(TForm1& form) : form_(form) {
-    form_.running_ = true;
+  void showError(std::string_view text, std::string_view title) override {
+    QMessageBox box(QMessageBox::Critical, ToQString(title), ToQString(text), QMessageBox::Ok,
+                    &form_);
+    box.setTextFormat(Qt::PlainText);
+    form_.execErrorBox(box);
+  }
+
+  // While a run lasts, the window takes no user input: the run is using
+  // PageLinks and the controls.
+  void runStarted() override {
     form_.sinceShown_.start();
     // Appending thousands of lines must not pile up undo steps.
     form_.Memo1->setUndoRedoEnabled(false);
     QCoreApplication::instance()->installEventFilter(this);
   }
-  ~RunGuard() override {
+
+  void runEnded() override {
     QCoreApplication::instance()->removeEventFilter(this);
     form_.Memo1->setUndoRedoEnabled(true);
-    form_.running_ = false;
   }
-  RunGuard(const RunGuard&) = delete;
-  RunGuard& operator=(const RunGuard&) = delete;
 
- protected:
-  bool eventFilter(QObject* /*target*/, QEvent* event) override { return IsUserInput(*event); }
+  void processEvents() override { form_.showProgress(true); }
+
+  void closeWindow() override { form_.close(); }
 
  private:
+  bool eventFilter(QObject* /*target*/, QEvent* event) override { return IsUserInput(*event); }
+
   TForm1& form_;
 };
 
-TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent), ports_(ports) {
+TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent) {
   namespace form = quillo::form;
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(ToQString(form::kCaption));
@@ -217,72 +214,40 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
     move(outer.topLeft());
   }
 
-  connect(SpeedButton1, &QAbstractButton::clicked, this,
-          [this] { perform(&TForm1::SpeedButton1Click, SpeedButton1); });
-  connect(SpeedButton2, &QAbstractButton::clicked, this,
-          [this] { perform(&TForm1::SpeedButton2Click, SpeedButton2); });
-  connect(SpeedButton3, &QAbstractButton::clicked, this,
-          [this] { perform(&TForm1::SpeedButton3Click, SpeedButton3); });
-
   view_ = std::make_unique<View>(*this);
-  FormCreate(this);
+  controller_ = std::make_unique<quillo::FormController>(
+      ports, *view_,
+      quillo::ApplicationTitle(
+          FromQString(QFileInfo(QCoreApplication::applicationFilePath()).fileName())));
+  using Form = quillo::FormController;
+  const auto forward = [this](ImageButton* button, Form::Handler handler) {
+    connect(button, &QAbstractButton::clicked, this,
+            [this, handler] { controller_->perform(handler); });
+  };
+  forward(SpeedButton1, &Form::SpeedButton1Click);
+  forward(SpeedButton2, &Form::SpeedButton2Click);
+  forward(SpeedButton3, &Form::SpeedButton3Click);
+  controller_->FormCreate();
 }
 
-TForm1::~TForm1() { FormDestroy(this); }
-
-void TForm1::SpeedButton1Click(QObject* /*Sender*/) {
-  quillo::LaunchTarget(ports_.launcher, std::string(quillo::kSiteRoot) + "/lite/", "");
-}
-
-void TForm1::SpeedButton2Click(QObject* /*Sender*/) {
-  const std::string url = quillo::GetBrowserUrl(ports_.shell, std::string(quillo::kSiteRoot) + "/");
-  if (!url.empty()) Edit1->setText(ToQString(url));
-}
-
-void TForm1::SpeedButton3Click(QObject* /*Sender*/) {
-  if (running_) return;
-  RunGuard guard(*this);
-  quillo::DownloadRun(*view_, *PageLinks, ports_.sockets);
-}
-
-void TForm1::FormCreate(QObject* /*Sender*/) {
-  PageLinks = std::make_unique<quillo::PageLinkList>();
-}
-
-void TForm1::FormDestroy(QObject* /*Sender*/) { PageLinks.reset(); }
-
-void TForm1::ShowError(std::string_view message) {
-  QMessageBox box(QMessageBox::Critical,
-                  ApplicationTitleOf(QCoreApplication::applicationFilePath()),
-                  ToQString(quillo::WithFullStop(message)), QMessageBox::Ok, this);
-  box.setTextFormat(Qt::PlainText);
-  execErrorBox(box);
-}
+TForm1::~TForm1() { controller_->FormDestroy(); }
 
 void TForm1::execErrorBox(QMessageBox& box) { box.exec(); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (running_) {
-    closeDeferred_ = true;
+  if (!controller_->requestClose()) {
     event->ignore();
     return;
   }
   QMainWindow::closeEvent(event);
 }
 
-void TForm1::perform(void (TForm1::*action)(QObject*), QObject* sender) {
-  if (const auto error = quillo::ErrorOf([&] { (this->*action)(sender); })) ShowError(*error);
-  if (closeDeferred_ && !running_) {
-    closeDeferred_ = false;
-    close();
-  }
-}
-
 void TForm1::showProgress(bool now) {
   if (!now && sinceShown_.elapsed() < kFrameMs) return;
   // The area follows the lines as they come in.
   Memo1->moveCursor(QTextCursor::End);
-  // Paints what changed; the run guard keeps user input out meanwhile.
+  // Paints what changed and hears the desktop; the view's filter keeps user
+  // input out meanwhile.
   QCoreApplication::processEvents();
   sinceShown_.start();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // The main window: toolbar panel with three image buttons and the URL field,
-// the result area and the status bar. It hosts the download run and shows
-// every error that escapes a button's action.
+// the result area and the status bar. It builds and draws the controls;
+// what it does is core/FormController's, which its events go to.
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -10,7 +10,7 @@
 #include <memory>
 #include <string_view>
 
-#include "core/PageParsing.h"
+#include "core/FormController.h"
 #include "core/Ports.h"
 
 class ImageButton;
@@ -39,42 +39,25 @@ class TForm1 : public QMainWindow {
   QPlainTextEdit* Memo1;
   QStatusBar* StatusBar;
 
-  // Button actions; errors leave them and are shown by whoever clicked.
-  void SpeedButton1Click(QObject* Sender);
-  void SpeedButton2Click(QObject* Sender);
-  void SpeedButton3Click(QObject* Sender);
-  void FormCreate(QObject* Sender);
-  void FormDestroy(QObject* Sender);
-
-  // Shows an error message (CP932) in the modal error box.
-  void ShowError(std::string_view message);
-
-  // True while a download run is going on.
-  bool running() const { return running_; }
+  // What the window does: the handlers, PageLinks, the state of a run.
+  quillo::FormController& controller() { return *controller_; }
 
  protected:
-  // A close request during a run waits for the run's end.
+  // During a run a close request ends the run first.
   void closeEvent(QCloseEvent* event) override;
   // Shows the prepared error box modally.
   virtual void execErrorBox(QMessageBox& box);
 
  private:
   class View;
-  class RunGuard;
 
-  std::unique_ptr<quillo::PageLinkList> PageLinks;
-  quillo::Ports ports_;
-
-  // Runs a button's action and shows the error that escapes it.
-  void perform(void (TForm1::*action)(QObject*), QObject* sender);
   // Lets the status bar and the result area repaint during a run; line
   // appends are coalesced to about one repaint per frame.
   void showProgress(bool now);
 
   QLabel* statusText_;
   std::unique_ptr<View> view_;
-  bool running_ = false;
-  bool closeDeferred_ = false;
+  std::unique_ptr<quillo::FormController> controller_;
   QElapsedTimer sinceShown_;
 };
 

@@ -31,6 +31,10 @@ inline constexpr std::string_view kFontFace =
     "\x82l\x82r \x83S\x83V\x83"
     "b\x83N";
 inline constexpr int kFontPixelHeight = 13;
+// Where that face is missing: Japanese gothic faces that free systems ship,
+// in order of preference.
+inline constexpr std::string_view kFontStandIns[] = {
+    "IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP", "TakaoGothic", "VL Gothic"};
 
 // Panel1 spans the width at the top; StatusBar spans it at the bottom;
 // Memo1 takes what lies between.
@@ -53,6 +57,25 @@ inline constexpr Button kSpeedButtons[3] = {
 };
 // Between a button's image and its caption.
 inline constexpr int kImageCaptionGap = 4;
+
+// Where a button draws its image and caption (top-left corners within the
+// button): the two as one block, the gap between them, centred; a pressed
+// button moves them one pixel right and down. Sizes of 0 mean none.
+struct ButtonContent {
+  int imageLeft;
+  int imageTop;
+  int textLeft;
+  int textTop;
+};
+
+constexpr ButtonContent LayOutButton(int width, int height, int imageWidth, int imageHeight,
+                                     int textWidth, int textHeight, bool pressed) {
+  const int shift = pressed ? 1 : 0;
+  const int gap = imageWidth > 0 && textWidth > 0 ? kImageCaptionGap : 0;
+  const int left = (width - (imageWidth + gap + textWidth) + 1) / 2 + shift;
+  return {left, (height - imageHeight + 1) / 2 + shift, left + imageWidth + gap,
+          (height - textHeight + 1) / 2 + shift};
+}
 
 inline constexpr Place kEdit1 = {8, 48, 513, 19};  // within Panel1, empty at start
 inline constexpr std::string_view kMemo1Text = "Memo1";

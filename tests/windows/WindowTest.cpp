@@ -9,6 +9,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "app/win32/Main.h"
 #include "app/win32/Program.h"
+#include "core/FormLayout.h"
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
 #include "platform/Info.h"
@@ -118,7 +120,21 @@ TEST_F(Window, FormAsLaidOut) {
   const LONG_PTR memo = GetWindowLongPtrW(form_.Memo1, GWL_STYLE);
   EXPECT_TRUE((memo & WS_HSCROLL) && (memo & WS_VSCROLL) && (memo & ES_MULTILINE));
   EXPECT_TRUE(GetWindowLongPtrW(form_.StatusBar, GWL_STYLE) & SBARS_SIZEGRIP);
-  EXPECT_TRUE(form_.hasPageLinks());
+  EXPECT_TRUE(form_.controller().hasPageLinks());
+
+  // Every caption fits its button beside its image, whichever face stands
+  // in for the form's.
+  HDC dc = GetDC(form_.Edit1);
+  SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(form_.Edit1, WM_GETFONT, 0, 0)));
+  const HWND buttons[] = {form_.SpeedButton1, form_.SpeedButton2, form_.SpeedButton3};
+  for (int i = 0; i < 3; ++i) {
+    const std::wstring caption = Text(buttons[i]);
+    SIZE text{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    const auto& button = quillo::form::kSpeedButtons[i];
+    EXPECT_LE(button.imageWidth + 4 + text.cx, button.place.width - 4) << i;
+  }
+  ReleaseDC(form_.Edit1, dc);
 
   // Wider and taller: the panel and the result area follow, the rest stays.
   SetWindowPos(form_.handle(), nullptr, 0, 0, 1000, 700, SWP_NOMOVE | SWP_NOZORDER);
@@ -186,11 +202,56 @@ TEST_F(Window, TenThousandLines) {
   const std::wstring all = Text(form.Memo1);
   EXPECT_EQ(all.substr(0, 18), L"entry 1,\u30C6\u30B9\u30C8\r\nentry");
   EXPECT_EQ(all.substr(all.size() - 17), L"entry 10000,\u30C6\u30B9\u30C8\r\n");
-  EXPECT_FALSE(form.running());
+  EXPECT_FALSE(form.controller().running());
   EXPECT_EQ(Text(form.Edit1), Wide("http://" + kSiteHost + "/servlet/p1"));
   ASSERT_TRUE(IsWindow(form.handle()));
   Pump();
   EXPECT_EQ(form.handle(), nullptr);  // closed once the run was over
+}
+
+// The panel's bevel and the status bar's sizing grip stand at the right edge
+// after every resize, and nothing of them stays where the edge was.
+TEST_F(Window, BevelAndGripFollowTheRightEdge) {
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+  // Whether any pixel of the bar's last 16 columns before right is not its
+  // face: the grip's dots.
+  const auto gripBefore = [&](int right) {
+    HDC dc = GetDC(form_.StatusBar);
+    bool drawn = false;
+    for (int x = right - 16; x < right; ++x) {
+      for (int y = 2; y < 21; ++y) drawn = drawn || GetPixel(dc, x, y) != face;
+    }
+    ReleaseDC(form_.StatusBar, dc);
+    return drawn;
+  };
+  const auto panelPixel = [&](int x) {
+    HDC dc = GetDC(form_.Panel1);
+    const COLORREF colour = GetPixel(dc, x, 70);
+    ReleaseDC(form_.Panel1, dc);
+    return colour;
+  };
+  const auto resize = [&](int clientWidth) {
+    RECT outer{0, 0, clientWidth, 309};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongPtrW(form_.handle(), GWL_STYLE)),
+                       FALSE, 0);
+    SetWindowPos(form_.handle(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    RedrawWindow(form_.handle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+  };
+  ASSERT_TRUE(gripBefore(530));
+  ASSERT_EQ(panelPixel(529), shadow);
+
+  resize(800);
+  EXPECT_EQ(panelPixel(799), shadow);
+  EXPECT_EQ(panelPixel(529), RGB(255, 255, 255));
+  EXPECT_TRUE(gripBefore(800));
+  EXPECT_FALSE(gripBefore(530));
+
+  resize(400);
+  EXPECT_EQ(panelPixel(399), shadow);
+  EXPECT_TRUE(gripBefore(400));
 }
 
 // Records the program's start and end as they happen.
@@ -218,17 +279,68 @@ TEST(Program, StartsAndEndsInOrder) {
   const ComLibrary com{
       [] { steps.push_back("com start"); },
       [] { steps.push_back(IsWindow(shownForm) ? "com end, form still there" : "com end"); }};
-  const int code = RunProgram(
-      quillo::Ports{sockets, shell, quillo::SystemLauncher()}, com, SW_SHOWMAXIMIZED,
-      [](TForm1& form) {
-        shownForm = form.handle();
-        steps.push_back(form.hasPageLinks() ? "shown, PageLinks" : "shown, no PageLinks");
-        if (IsZoomed(form.handle())) steps.push_back("maximised");
-        PostMessageW(form.handle(), WM_CLOSE, 0, 0);
-      });
+  const int code =
+      RunProgram(quillo::Ports{sockets, shell, quillo::SystemLauncher()}, com, SW_SHOWMAXIMIZED,
+                 [](TForm1& form) {
+                   shownForm = form.handle();
+                   steps.push_back(form.controller().hasPageLinks() ? "shown, PageLinks"
+                                                                    : "shown, no PageLinks");
+                   if (IsZoomed(form.handle())) steps.push_back("maximised");
+                   PostMessageW(form.handle(), WM_CLOSE, 0, 0);
+                 });
   EXPECT_EQ(code, 0);
   EXPECT_EQ(steps, (std::vector<std::string>{"sockets start 257", "com start", "shown, PageLinks",
                                              "maximised", "com end", "sockets end"}));
+}
+
+// Windows that become active, and when the form is destroyed.
+std::vector<std::wstring> activated;
+std::chrono::steady_clock::time_point formDestroyed;
+
+LRESULT CALLBACK RecordWindows(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE || code == HCBT_DESTROYWND) {
+    wchar_t name[64] = {};
+    GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64);
+    if (code == HCBT_ACTIVATE) activated.push_back(name);
+    if (code == HCBT_DESTROYWND && std::wstring(name) == L"TForm1") {
+      formDestroyed = std::chrono::steady_clock::now();
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// When the close was sent.
+std::chrono::steady_clock::time_point closeSent;
+
+// A server that accepts and never answers: a close from the title bar ends
+// the run and the program, with the usual end.
+TEST(Program, CloseDuringAStalledRunEndsTheProgram) {
+  LoopbackSite stalled({{"", 0, false, true}}, {kSiteHost});
+  quillo::shell::testing::FakeShell shell;
+  HHOOK hook = SetWindowsHookExW(WH_CBT, RecordWindows, nullptr, GetCurrentThreadId());
+  const int code =
+      RunProgram(quillo::Ports{stalled.sockets(), shell, quillo::SystemLauncher()},
+                 ComLibrary{[] {}, [] {}}, SW_SHOWNORMAL, [](TForm1& form) {
+                   SetWindowTextW(form.Edit1, Wide("http://" + kSiteHost + "/servlet/p1").c_str());
+                   PostMessageW(form.SpeedButton3, BM_CLICK, 0, 0);
+                   // As the title bar sends it, once the run waits.
+                   SetTimer(form.handle(), 1, 300, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
+                     KillTimer(hwnd, id);
+                     closeSent = std::chrono::steady_clock::now();
+                     PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+                   });
+                 });
+  const auto ended = std::chrono::steady_clock::now();
+  UnhookWindowsHookEx(hook);
+  const auto ms = [](auto d) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+  };
+  std::cout << "form destroyed " << ms(formDestroyed - closeSent) << " ms, program ended "
+            << ms(ended - closeSent) << " ms after the close\n";
+  EXPECT_EQ(code, 0);
+  EXPECT_LT(formDestroyed - closeSent, std::chrono::seconds(1));
+  EXPECT_EQ(stalled.requests().size(), 1u);
+  EXPECT_EQ(stalled.sockets().openSockets(), 0);
 }
 
 }  // namespace

@@ -54,25 +54,21 @@ void PaintButton(HWND hwnd, const Button& button) {
   const HGDIOBJ oldFont = SelectObject(dc, button.font);
   SIZE text{};
   GetTextExtentPoint32W(dc, button.caption.c_str(), static_cast<int>(button.caption.size()), &text);
-  const int shift = button.pressed ? 1 : 0;
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  const int gap =
-      button.image != nullptr && !button.caption.empty() ? quillo::form::kImageCaptionGap : 0;
-  const int left = (width - (button.imageSize.cx + gap + text.cx) + 1) / 2 + shift;
+  const auto place = quillo::form::LayOutButton(area.right - area.left, area.bottom - area.top,
+                                                button.imageSize.cx, button.imageSize.cy, text.cx,
+                                                text.cy, button.pressed);
   if (button.image != nullptr) {
     HDC source = CreateCompatibleDC(dc);
     const HGDIOBJ oldImage = SelectObject(source, button.image);
-    GdiTransparentBlt(dc, left, (height - button.imageSize.cy + 1) / 2 + shift, button.imageSize.cx,
-                      button.imageSize.cy, source, 0, 0, button.imageSize.cx, button.imageSize.cy,
-                      button.key);
+    GdiTransparentBlt(dc, place.imageLeft, place.imageTop, button.imageSize.cx, button.imageSize.cy,
+                      source, 0, 0, button.imageSize.cx, button.imageSize.cy, button.key);
     SelectObject(source, oldImage);
     DeleteDC(source);
   }
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-  TextOutW(dc, left + button.imageSize.cx + gap, (height - text.cy + 1) / 2 + shift,
-           button.caption.c_str(), static_cast<int>(button.caption.size()));
+  TextOutW(dc, place.textLeft, place.textTop, button.caption.c_str(),
+           static_cast<int>(button.caption.size()));
   SelectObject(dc, oldFont);
   EndPaint(hwnd, &paint);
 }
@@ -151,12 +147,16 @@ void RegisterOnce() {
     WNDCLASSEXW panel{};
     panel.cbSize = sizeof panel;
     panel.lpfnWndProc = PanelProc;
+    // The bevel runs along the edges: a resize must repaint all of it, or
+    // the old right edge stays drawn and the new one is missing.
+    panel.style = CS_HREDRAW | CS_VREDRAW;
     panel.hInstance = Instance();
     panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     panel.lpszClassName = kPanelClass;
     RegisterClassExW(&panel);
 
     WNDCLASSEXW button = panel;
+    button.style = 0;
     button.lpfnWndProc = ButtonProc;
     button.lpszClassName = kButtonClass;
     RegisterClassExW(&button);

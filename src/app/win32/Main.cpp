@@ -5,12 +5,8 @@
 #include <string>
 
 #include "app/win32/Controls.h"
-#include "core/BrowserUrl.h"
-#include "core/DownloadRun.h"
 #include "core/FormLayout.h"
-#include "core/Launch.h"
 #include "core/Messages.h"
-#include "core/SiteRoot.h"
 #include "platform/Codepage.h"
 #include "platform/Info.h"
 
@@ -85,10 +81,73 @@ void Subclass(HWND field, HWND other) {
 }
 
 // What a run keeps out: keys and mouse input in the window. Messages of the
-// frame (a close request among them) still reach it.
-bool IsUserInput(UINT message) {
-  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+// frame (a close request among them) still reach it, and so does Alt+F4.
+bool IsUserInput(const MSG& msg) {
+  if ((msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP) && msg.wParam == VK_F4) {
+    return false;
+  }
+  return (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
+         (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
+}
+
+HFONT CreateFontOf(const std::wstring& face, int height) {
+  return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     FIXED_PITCH | FF_MODERN, face.c_str());
+}
+
+bool HasFace(const std::wstring& face) {
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  face.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+  bool found = false;
+  HDC dc = GetDC(nullptr);
+  EnumFontFamiliesExW(
+      dc, &wanted,
+      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM result) -> int {
+        *reinterpret_cast<bool*>(result) = true;
+        return 0;
+      },
+      reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, dc);
+  return found;
+}
+
+// Image, gap and caption of every button within its raised edges.
+bool CaptionsFit(HFONT font) {
+  HDC dc = GetDC(nullptr);
+  const HGDIOBJ old = SelectObject(dc, font);
+  bool fit = true;
+  for (const form::Button& button : form::kSpeedButtons) {
+    const std::wstring caption = Wide(button.caption);
+    SIZE text{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    fit = fit && button.imageWidth + form::kImageCaptionGap + text.cx <= button.place.width - 4;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return fit;
+}
+
+// "ＭＳ ゴシック" at the form's size where the system has it; else the first
+// stand-in there is, at the largest size up to the form's at which every
+// caption fits its button (the stand-ins' letters run wider).
+HFONT CreateFormFont() {
+  std::wstring face = Wide(form::kFontFace);
+  if (HasFace(face)) return CreateFontOf(face, form::kFontPixelHeight);
+  for (const std::string_view standIn : form::kFontStandIns) {
+    if (HasFace(Wide(standIn))) {
+      face = Wide(standIn);
+      break;
+    }
+  }
+  constexpr int kSmallest = 9;
+  for (int height = form::kFontPixelHeight; height > kSmallest; --height) {
+    HFONT font = CreateFontOf(face, height);
+    if (CaptionsFit(font)) return font;
+    DeleteObject(font);
+  }
+  return CreateFontOf(face, kSmallest);
 }
 
 }  // namespace
@@ -118,10 +177,10 @@ std::string ExecutableTitle() {
       Narrow(slash == std::wstring::npos ? path : path.substr(slash + 1)));
 }
 
-// The four operations through which the download run reaches the window.
-// Lines are gathered and put into the result area at most once a frame, and
-// each status text is painted at once.
-class TForm1::View final : public quillo::RunView {
+// The window as the form controller reaches it. Lines are gathered and put
+// into the result area at most once a frame, and each status text is painted
+// at once.
+class TForm1::View final : public quillo::FormView {
  public:
   explicit View(TForm1& form) : form_(form) {}
 
@@ -151,6 +210,29 @@ class TForm1::View final : public quillo::RunView {
     }
   }
 
+  void setUrlText(std::string_view url) override { SetWindowTextW(form_.Edit1, Wide(url).c_str()); }
+
+  void showError(std::string_view text, std::string_view title) override {
+    MessageBoxW(form_.hwnd_, Wide(text).c_str(), Wide(title).c_str(), MB_OK | MB_ICONSTOP);
+  }
+
+  void runStarted() override {
+    pending_.clear();
+    shownAt_ = GetTickCount64();
+  }
+
+  // What came before an error stays visible.
+  void runEnded() override { showLines(); }
+
+  void processEvents() override {
+    showLines();
+    pump();
+  }
+
+  // After the message that brought the request is handled.
+  void closeWindow() override { PostMessageW(form_.hwnd_, WM_CLOSE, 0, 0); }
+
+ private:
   // Puts the gathered lines at the end of the result area, which then shows
   // its end.
   void showLines() {
@@ -163,12 +245,6 @@ class TForm1::View final : public quillo::RunView {
     UpdateWindow(form_.Memo1);
   }
 
-  void start() {
-    pending_.clear();
-    shownAt_ = GetTickCount64();
-  }
-
- private:
   // Lets the window repaint and hear a close request; user input that
   // arrives meanwhile is dropped.
   void pump() {
@@ -178,7 +254,7 @@ class TForm1::View final : public quillo::RunView {
         PostQuitMessage(static_cast<int>(msg.wParam));
         return;
       }
-      if (IsUserInput(msg.message)) continue;
+      if (IsUserInput(msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
@@ -189,26 +265,9 @@ class TForm1::View final : public quillo::RunView {
   ULONGLONG shownAt_ = 0;
 };
 
-// While a run lasts, the window takes no user input, and a request to close
-// it waits for the run's end: the run is using PageLinks and the controls.
-class TForm1::RunGuard {
- public:
-  explicit RunGuard(TForm1& form) : form_(form) {
-    form_.running_ = true;
-    form_.view_->start();
-  }
-  ~RunGuard() {
-    form_.view_->showLines();  // what came before an error stays visible
-    form_.running_ = false;
-  }
-  RunGuard(const RunGuard&) = delete;
-  RunGuard& operator=(const RunGuard&) = delete;
-
- private:
-  TForm1& form_;
-};
-
-TForm1::TForm1(const quillo::Ports& ports) : ports_(ports) {}
+TForm1::TForm1(const quillo::Ports& ports)
+    : view_(std::make_unique<View>(*this)),
+      controller_(std::make_unique<quillo::FormController>(ports, *view_, ExecutableTitle())) {}
 
 TForm1::~TForm1() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -262,19 +321,19 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       CreateControls();
-      view_ = std::make_unique<View>(*this);
       quillo::SetLaunchOwner(reinterpret_cast<std::uintptr_t>(hwnd_));
-      FormCreate(hwnd_);
+      controller_->FormCreate();
       return 0;
     case WM_SIZE:
       Layout(LOWORD(lParam), HIWORD(lParam));
       return 0;
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
+        using Form = quillo::FormController;
         const auto sender = reinterpret_cast<HWND>(lParam);
-        if (sender == SpeedButton1) perform(&TForm1::SpeedButton1Click, sender);
-        if (sender == SpeedButton2) perform(&TForm1::SpeedButton2Click, sender);
-        if (sender == SpeedButton3) perform(&TForm1::SpeedButton3Click, sender);
+        if (sender == SpeedButton1) controller_->perform(&Form::SpeedButton1Click);
+        if (sender == SpeedButton2) controller_->perform(&Form::SpeedButton2Click);
+        if (sender == SpeedButton3) controller_->perform(&Form::SpeedButton3Click);
         return 0;
       }
       break;
@@ -288,22 +347,20 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       SetFocus(focused_ != nullptr ? focused_ : Edit1);
       return 0;
     case WM_SYSCOMMAND:
-      // The task-bar entry is the owner's: minimising the form minimises it,
-      // which hides the form with it.
+      // The task-bar entry is the owner's: minimising the form minimises it
+      // and hides the form (not every system hides owned windows itself);
+      // restoring the owner shows the form again.
       if ((wParam & 0xFFF0) == SC_MINIMIZE && GetWindow(hwnd_, GW_OWNER) != nullptr) {
+        ShowWindow(hwnd_, SW_HIDE);
         ShowWindow(GetWindow(hwnd_, GW_OWNER), SW_MINIMIZE);
         return 0;
       }
       break;
     case WM_CLOSE:
-      if (running_) {
-        closeDeferred_ = true;
-        return 0;
-      }
-      DestroyWindow(hwnd_);
+      if (controller_->requestClose()) DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
-      FormDestroy(hwnd_);
+      controller_->FormDestroy();
       PostQuitMessage(0);
       return 0;
     default:
@@ -313,10 +370,7 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TForm1::CreateControls() {
-  const std::wstring face = Wide(form::kFontFace);
-  font_ = CreateFontW(-form::kFontPixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                      SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                      FIXED_PITCH | FF_MODERN, face.c_str());
+  font_ = CreateFormFont();
   const auto setFont = [this](HWND control) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   };
@@ -367,42 +421,13 @@ void TForm1::CreateControls() {
 
 void TForm1::Layout(int width, int height) {
   SendMessageW(StatusBar, WM_SIZE, 0, 0);  // it docks itself at the bottom
+  // Its sizing grip moves to the new right end; the bar repaints only what
+  // it thinks changed, which leaves the old grip standing.
+  InvalidateRect(StatusBar, nullptr, TRUE);
   RECT bar;
   GetWindowRect(StatusBar, &bar);
   const int barHeight = bar.bottom - bar.top;
   MoveWindow(Panel1, 0, 0, width, form::kPanelHeight, TRUE);
   const int memoHeight = height - form::kPanelHeight - barHeight;
   MoveWindow(Memo1, 0, form::kPanelHeight, width, memoHeight > 0 ? memoHeight : 0, TRUE);
-}
-
-void TForm1::SpeedButton1Click(HWND /*Sender*/) {
-  quillo::LaunchTarget(ports_.launcher, std::string(quillo::kSiteRoot) + "/lite/", "");
-}
-
-void TForm1::SpeedButton2Click(HWND /*Sender*/) {
-  const std::string url = quillo::GetBrowserUrl(ports_.shell, std::string(quillo::kSiteRoot) + "/");
-  if (!url.empty()) SetWindowTextW(Edit1, Wide(url).c_str());
-}
-
-void TForm1::SpeedButton3Click(HWND /*Sender*/) {
-  if (running_) return;
-  RunGuard guard(*this);
-  quillo::DownloadRun(*view_, *PageLinks, ports_.sockets);
-}
-
-void TForm1::FormCreate(HWND /*Sender*/) { PageLinks = std::make_unique<quillo::PageLinkList>(); }
-
-void TForm1::FormDestroy(HWND /*Sender*/) { PageLinks.reset(); }
-
-void TForm1::ShowError(std::string_view message) {
-  MessageBoxW(hwnd_, Wide(quillo::WithFullStop(message)).c_str(), Wide(ExecutableTitle()).c_str(),
-              MB_OK | MB_ICONSTOP);
-}
-
-void TForm1::perform(void (TForm1::*action)(HWND), HWND sender) {
-  if (const auto error = quillo::ErrorOf([&] { (this->*action)(sender); })) ShowError(*error);
-  if (closeDeferred_ && !running_) {
-    closeDeferred_ = false;
-    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-  }
 }

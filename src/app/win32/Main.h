@@ -2,9 +2,9 @@
 
 // The main window on Windows, with the Windows API itself: the toolbar panel
 // with three image buttons and the URL field, the result area and the status
-// bar. It hosts the download run and shows every error that escapes a
-// button's action. Its form comes from core/FormLayout.h, like the Qt
-// window's.
+// bar. It builds and draws the controls; what it does is
+// core/FormController's, which its events go to. Its form comes from
+// core/FormLayout.h, like the Qt window's.
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/PageParsing.h"
+#include "core/FormController.h"
 #include "core/Ports.h"
 
 class TForm1 {
@@ -38,40 +38,22 @@ class TForm1 {
   HWND Memo1 = nullptr;
   HWND StatusBar = nullptr;
 
-  // Button actions; errors leave them and are shown by whoever clicked.
-  void SpeedButton1Click(HWND Sender);
-  void SpeedButton2Click(HWND Sender);
-  void SpeedButton3Click(HWND Sender);
-  void FormCreate(HWND Sender);
-  void FormDestroy(HWND Sender);
-
-  // Shows an error message (CP932) in the modal error box.
-  void ShowError(std::string_view message);
-
-  // True while a download run is going on; whether PageLinks exists (from
-  // FormCreate to FormDestroy).
-  bool running() const { return running_; }
-  bool hasPageLinks() const { return PageLinks != nullptr; }
+  // What the window does: the handlers, PageLinks, the state of a run.
+  quillo::FormController& controller() { return *controller_; }
 
  private:
   class View;
-  class RunGuard;
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void Layout(int width, int height);
-  // Runs a button's action and shows the error that escapes it.
-  void perform(void (TForm1::*action)(HWND), HWND sender);
 
-  std::unique_ptr<quillo::PageLinkList> PageLinks;
-  quillo::Ports ports_;
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
   HWND focused_ = nullptr;  // the control that had the focus when the window was left
   std::unique_ptr<View> view_;
-  bool running_ = false;
-  bool closeDeferred_ = false;
+  std::unique_ptr<quillo::FormController> controller_;
 };
 
 // The program's text (CP932) as the Windows API takes it, and back.
