@@ -343,4 +343,31 @@ TEST(Program, CloseDuringAStalledRunEndsTheProgram) {
   EXPECT_EQ(stalled.sockets().openSockets(), 0);
 }
 
+TEST(Program, MinimisedStartNeverActivatesTheForm) {
+  activated.clear();
+  HHOOK hook = SetWindowsHookExW(WH_CBT, RecordWindows, nullptr, GetCurrentThreadId());
+  quillo::testing::LoopbackSockets sockets(1);
+  quillo::shell::testing::FakeShell shell;
+  bool minimised = false;
+  bool formHidden = false;
+  bool activatedBeforeRestore = true;
+  bool shownOnRestore = false;
+  RunProgram(quillo::Ports{sockets, shell, quillo::SystemLauncher()}, ComLibrary{[] {}, [] {}},
+             SW_SHOWMINNOACTIVE, [&](TForm1& form) {
+               const HWND owner = GetWindow(form.handle(), GW_OWNER);
+               minimised = IsIconic(owner) != FALSE;
+               formHidden = !IsWindowVisible(form.handle());
+               activatedBeforeRestore =
+                   std::count(activated.begin(), activated.end(), L"TForm1") > 0;
+               ShowWindow(owner, SW_RESTORE);
+               shownOnRestore = IsWindowVisible(form.handle()) != FALSE;
+               PostMessageW(form.handle(), WM_CLOSE, 0, 0);
+             });
+  UnhookWindowsHookEx(hook);
+  EXPECT_TRUE(minimised);
+  EXPECT_TRUE(formHidden);
+  EXPECT_FALSE(activatedBeforeRestore);
+  EXPECT_TRUE(shownOnRestore);
+}
+
 }  // namespace

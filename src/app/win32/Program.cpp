@@ -18,6 +18,12 @@ LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     case WM_CLOSE:
       if (form != nullptr) PostMessageW(form, WM_CLOSE, 0, 0);
       return 0;
+    case WM_SIZE:
+      // Restored from the task bar: the form the minimise hid comes back.
+      if (wParam == SIZE_RESTORED && form != nullptr && !IsWindowVisible(form)) {
+        ShowWindow(form, SW_SHOW);
+      }
+      return 0;
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && form != nullptr && IsWindowVisible(form) &&
           IsWindowEnabled(form)) {
@@ -90,9 +96,14 @@ int RunProgram(const quillo::Ports& ports, const ComLibrary& com, int showComman
   if (form.handle() == nullptr) return 1;
   SetWindowLongPtrW(application, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form.handle()));
 
-  ShowWindow(form.handle(), showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
-  // Minimising the owner hides the form with it.
-  ShowWindow(application, Minimised(showCommand) ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+  if (Minimised(showCommand)) {
+    // Minimised as the program minimises itself: the task-bar entry, with
+    // the form hidden until it is restored; nothing is activated.
+    ShowWindow(application, SW_SHOWMINNOACTIVE);
+  } else {
+    ShowWindow(form.handle(), showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+    ShowWindow(application, SW_SHOWNOACTIVATE);
+  }
   UpdateWindow(form.handle());
   if (shown) shown(form);
 
