@@ -17,6 +17,7 @@
 #include <cerrno>
 #endif
 
+#include <chrono>
 #include <utility>
 
 #include "platform/Codepage.h"
@@ -37,9 +38,9 @@ int NativeLastError() { return WSAGetLastError(); }
 void SetNativeLastError(int code) { WSASetLastError(code); }
 bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 bool Interrupted() { return false; }
-void MakeNonBlocking(NativeSocket s) {
-  u_long on = 1;
-  ioctlsocket(s, FIONBIO, &on);
+void SetBlocking(NativeSocket s, bool blocking) {
+  u_long nonBlocking = blocking ? 0 : 1;
+  ioctlsocket(s, FIONBIO, &nonBlocking);
 }
 int PollNative(pollfd* p) { return WSAPoll(p, 1, kSliceMs); }
 using OptionLength = int;
@@ -62,7 +63,10 @@ int NativeLastError() { return errno; }
 void SetNativeLastError(int code) { errno = code; }
 bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINPROGRESS; }
 bool Interrupted() { return errno == EINTR; }
-void MakeNonBlocking(NativeSocket s) { ::fcntl(s, F_SETFL, ::fcntl(s, F_GETFL) | O_NONBLOCK); }
+void SetBlocking(NativeSocket s, bool blocking) {
+  const int flags = ::fcntl(s, F_GETFL);
+  ::fcntl(s, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK);
+}
 int PollNative(pollfd* p) { return ::poll(p, 1, kSliceMs); }
 using OptionLength = socklen_t;
 
@@ -115,7 +119,6 @@ class SystemSocketApi final : public SocketApi {
 #endif
   }
 
-  // Every socket waits in slices (see WaitHook), so it never blocks.
   SocketHandle openStream() override {
     const NativeSocket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
 #ifdef _WIN32
@@ -123,66 +126,90 @@ class SystemSocketApi final : public SocketApi {
 #else
     if (s < 0) return kInvalidSocket;
 #endif
-    MakeNonBlocking(s);
     return static_cast<SocketHandle>(s);
   }
 
-  // A failure leaves the system's code for it as the last error, as a
-  // blocking connect would.
+  // Non-blocking for the time of the connect, so that it can wait in slices
+  // (see WaitHook). A failure leaves the system's code for it as the last
+  // error, as a blocking connect would.
   int connect(SocketHandle s, std::uint32_t address, std::uint16_t port) override {
     sockaddr_in to;
     std::memset(&to, 0, sizeof to);
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = address;
-    if (::connect(Native(s), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return 0;
-    if (!WouldBlock() && !Interrupted()) return -1;
-    for (;;) {
-      pollfd writable{Native(s), POLLOUT, 0};
-      const int ready = PollNative(&writable);
-      if (ready < 0 && !Interrupted()) return -1;
-      // Asked after every slice: some pollers never report a refused
-      // connection.
-      const int error = PendingError(Native(s));
-      if (error != 0) {
-        SetNativeLastError(error);
-        return -1;
-      }
-      if (ready > 0) return 0;
-      waited();
-    }
+    paced();
+    SetBlocking(Native(s), false);
+    bool connected = ::connect(Native(s), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+    if (!connected && (WouldBlock() || Interrupted())) connected = awaitReady(s, POLLOUT, true);
+    const int error = NativeLastError();
+    SetBlocking(Native(s), true);
+    if (connected) return 0;
+    SetNativeLastError(error);
+    return -1;
   }
 
+  // As much as the socket takes now, waiting in slices until it takes
+  // something: a server that reads nothing must not hold the caller.
   long send(SocketHandle s, const char* data, std::size_t size) override {
-    for (;;) {
-#ifdef _WIN32
-      const int length = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
-      const int sent = ::send(Native(s), data, length, kSendFlags);
-      if (sent != SOCKET_ERROR) return sent;
-#else
-      const ssize_t sent = ::send(Native(s), data, size, kSendFlags);
-      if (sent >= 0) return static_cast<long>(sent);
-#endif
-      if (!waitFor(s, POLLOUT)) return -1;
+    paced();
+    SetBlocking(Native(s), false);
+    long sent = -1;
+    while ((sent = sendOnce(s, data, size)) < 0 && (WouldBlock() || Interrupted())) {
+      if (!awaitReady(s, POLLOUT)) break;
     }
+    const int error = NativeLastError();
+    SetBlocking(Native(s), true);
+    SetNativeLastError(error);
+    return sent;
   }
 
+  // The receive is in progress while it waits, as a blocking one is: Wine's
+  // Winsock reports a reset only to a receive that is waiting for data
+  // (Windows keeps it for later ones too). Overlapped on Windows, so that it
+  // can wait in slices; elsewhere it starts once the socket is ready.
   long recv(SocketHandle s, char* data, std::size_t size) override {
-    for (;;) {
+    paced();
 #ifdef _WIN32
-      const int got = ::recv(Native(s), data, static_cast<int>(size), 0);
-      if (got != SOCKET_ERROR) return got;
-#else
-      const ssize_t got = ::recv(Native(s), data, size, 0);
-      if (got >= 0) return static_cast<long>(got);
-#endif
-      if (!waitFor(s, POLLIN)) return -1;
+    WSABUF area{static_cast<ULONG>(size), data};
+    WSAOVERLAPPED pending{};
+    pending.hEvent = WSACreateEvent();
+    DWORD got = 0;
+    DWORD flags = 0;
+    bool ok = WSARecv(Native(s), &area, 1, &got, &flags, &pending, nullptr) == 0;
+    if (!ok && WSAGetLastError() == WSA_IO_PENDING) {
+      try {
+        while (WSAWaitForMultipleEvents(1, &pending.hEvent, FALSE, kSliceMs, FALSE) ==
+               WSA_WAIT_TIMEOUT) {
+          waited();
+        }
+      } catch (...) {
+        // data must outlive the receive: cancel it and wait for its end.
+        CancelIoEx(reinterpret_cast<HANDLE>(Native(s)), &pending);
+        WSAGetOverlappedResult(Native(s), &pending, &got, TRUE, &flags);
+        WSACloseEvent(pending.hEvent);
+        throw;
+      }
+      ok = WSAGetOverlappedResult(Native(s), &pending, &got, FALSE, &flags) != FALSE;
     }
+    const int error = WSAGetLastError();
+    WSACloseEvent(pending.hEvent);
+    if (ok) return static_cast<long>(got);
+    WSASetLastError(error);
+    return -1;
+#else
+    if (!awaitReady(s, POLLIN)) return -1;
+    const ssize_t got = ::recv(Native(s), data, size, 0);
+    return got < 0 ? -1 : static_cast<long>(got);
+#endif
   }
 
   int close(SocketHandle s) override { return CloseNative(Native(s)); }
 
-  void setWaitHook(WaitHook hook) override { hook_ = std::move(hook); }
+  void setWaitHook(WaitHook hook) override {
+    hook_ = std::move(hook);
+    lastWait_ = std::chrono::steady_clock::now();
+  }
 
   std::uint32_t inetAddr(const std::string& text) override {
     return static_cast<std::uint32_t>(inet_addr(text.c_str()));
@@ -202,26 +229,53 @@ class SystemSocketApi final : public SocketApi {
   std::string errorText(int code) override { return NativeErrorText(code); }
 
  private:
-  // After a call that could not go on at once: waits, slice by slice, until
-  // s is ready for events. False, with the call's own error kept as the last
-  // error, when the call failed for another reason than having to wait.
-  bool waitFor(SocketHandle s, short events) {
-    if (!WouldBlock() && !Interrupted()) return false;
+  static long sendOnce(SocketHandle s, const char* data, std::size_t size) {
+#ifdef _WIN32
+    const int length = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
+    const int sent = ::send(Native(s), data, length, kSendFlags);
+    return sent == SOCKET_ERROR ? -1 : sent;
+#else
+    const ssize_t sent = ::send(Native(s), data, size, kSendFlags);
+    return sent < 0 ? -1 : static_cast<long>(sent);
+#endif
+  }
+
+  // Waits, slice by slice, until s is ready for events (or has an error or
+  // a hang-up for the call to report). False, with the code as the last
+  // error, when the wait itself failed or, for a connect in progress, the
+  // connection did: some pollers never report a refused one, so it is asked
+  // after every slice.
+  bool awaitReady(SocketHandle s, short events, bool connecting = false) {
     for (;;) {
       pollfd ready{Native(s), events, 0};
       const int got = PollNative(&ready);
-      // Ready, or failed: the next try of the call reports which.
-      if (got > 0) return true;
       if (got < 0 && !Interrupted()) return false;
+      if (connecting) {
+        if (const int error = PendingError(Native(s)); error != 0) {
+          SetNativeLastError(error);
+          return false;
+        }
+      }
+      if (got > 0) return true;
       waited();
     }
   }
 
   void waited() {
+    lastWait_ = std::chrono::steady_clock::now();
     if (hook_) hook_();
   }
 
+  // Also between calls that never had to wait: a server that trickles its
+  // bytes must not hold the caller either.
+  void paced() {
+    if (std::chrono::steady_clock::now() - lastWait_ >= std::chrono::milliseconds(kSliceMs)) {
+      waited();
+    }
+  }
+
   WaitHook hook_;
+  std::chrono::steady_clock::time_point lastWait_;
 };
 
 }  // namespace
