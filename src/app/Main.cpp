@@ -216,9 +216,7 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
 
   view_ = std::make_unique<View>(*this);
   controller_ = std::make_unique<quillo::FormController>(
-      ports, *view_,
-      quillo::ApplicationTitle(
-          FromQString(QFileInfo(QCoreApplication::applicationFilePath()).fileName())));
+      ports, *view_, FromQString(ApplicationTitleOf(QCoreApplication::applicationFilePath())));
   using Form = quillo::FormController;
   const auto forward = [this](ImageButton* button, Form::Handler handler) {
     connect(button, &QAbstractButton::clicked, this,

@@ -16,19 +16,20 @@ struct RunAbandoned {};
 
 }  // namespace
 
-// Marks the run and lets the window wait for the network without freezing;
-// undone however the run ends.
-class FormController::RunScope {
+// The run's view while it lasts: the window, and a way out after each of its
+// operations and each wait for the network, where the window may have heard
+// a close request. Undone however the run ends.
+class FormController::RunScope final : public RunView {
  public:
   explicit RunScope(FormController& form) : form_(form) {
     form_.running_ = true;
     form_.view_.runStarted();
-    form_.ports_.sockets.setWaitHook([&form = form_] {
-      form.view_.processEvents();
-      if (form.closeRequested_) throw RunAbandoned{};
+    form_.ports_.sockets.setWaitHook([this] {
+      form_.view_.processEvents();
+      leaveIfClosing();
     });
   }
-  ~RunScope() {
+  ~RunScope() override {
     form_.ports_.sockets.setWaitHook({});
     form_.view_.runEnded();
     form_.running_ = false;
@@ -36,7 +37,22 @@ class FormController::RunScope {
   RunScope(const RunScope&) = delete;
   RunScope& operator=(const RunScope&) = delete;
 
+  std::string urlText() override { return form_.view_.urlText(); }
+  void setStatus(std::string_view status) override {
+    form_.view_.setStatus(status);
+    leaveIfClosing();
+  }
+  void clearLines() override { form_.view_.clearLines(); }
+  void appendLine(std::string_view line) override {
+    form_.view_.appendLine(line);
+    leaveIfClosing();
+  }
+
  private:
+  void leaveIfClosing() const {
+    if (form_.closeRequested_) throw RunAbandoned{};
+  }
+
   FormController& form_;
 };
 
@@ -55,11 +71,8 @@ void FormController::SpeedButton2Click() {
 }
 
 void FormController::SpeedButton3Click() {
-  // A click that reaches the window during a run (it keeps input out, but a
-  // programmatic click may come) must not start a second one.
-  if (running_) return;
   RunScope scope(*this);
-  DownloadRun(view_, *PageLinks, ports_.sockets);
+  DownloadRun(scope, *PageLinks, ports_.sockets);
 }
 
 void FormController::FormCreate() { PageLinks = std::make_unique<PageLinkList>(); }
@@ -67,10 +80,15 @@ void FormController::FormCreate() { PageLinks = std::make_unique<PageLinkList>()
 void FormController::FormDestroy() { PageLinks.reset(); }
 
 void FormController::perform(Handler handler) {
+  // A click that reaches the window during a run (it keeps input out, but a
+  // click sent by a program may come) waits for nothing: the run is using
+  // the window.
+  if (running_) return;
   try {
-    if (const auto error = ErrorOf([&] { (this->*handler)(); })) ShowError(*error);
+    const auto error = ErrorOf([&] { (this->*handler)(); });
+    // The user closed the window meanwhile: nothing more to tell.
+    if (error && !closeRequested_) showError(*error);
   } catch (const RunAbandoned&) {
-    // The user closed the window; nothing to tell.
   }
   if (closeRequested_ && !running_) {
     closeRequested_ = false;
@@ -84,7 +102,7 @@ bool FormController::requestClose() {
   return false;
 }
 
-void FormController::ShowError(std::string_view message) {
+void FormController::showError(std::string_view message) {
   view_.showError(WithFullStop(message), title_);
 }
 

@@ -50,19 +50,20 @@ class FormController {
   void FormCreate();
   void FormDestroy();
 
-  // Runs a handler and shows the error that escapes it. A close asked for
-  // meanwhile is carried out once the handler is over.
+  // Runs a handler and shows the error that escapes it; nothing during a
+  // run. A close asked for meanwhile is carried out once the handler is
+  // over.
   using Handler = void (FormController::*)();
   void perform(Handler handler);
 
   // A request to close the window (title bar, Alt+F4, task bar, window
   // manager): true when the window may close now. During a run it is false:
-  // the run ends at its next wait for the network, with no error shown, and
-  // then the view is closed.
+  // the run ends at its next wait for the network or view operation, with
+  // no error shown, and then the view is closed.
   bool requestClose();
 
   // Shows message in the error box, with the full-stop rule applied.
-  void ShowError(std::string_view message);
+  void showError(std::string_view message);
 
   bool running() const { return running_; }
   bool hasPageLinks() const { return PageLinks != nullptr; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,9 +18,13 @@ class ResponseBuffer {
   static constexpr std::size_t kMaxSize = std::size_t{256} << 20;
 
   void append(const char* data, std::size_t size) {
-    if (size > kMaxSize - bytes_.size())
-      throw Error("The page is larger than the limit of 256 MiB");
-    // Doubling, but never past the bound, so the bound is what memory holds.
+    if (size > kMaxSize - bytes_.size()) {
+      throw Error("The page is larger than the limit of " + std::to_string(kMaxSize >> 20) +
+                  " MiB");
+    }
+    // Doubling, but never past the bound (a string's reserve would round a
+    // request up to twice its capacity): at most 1.5 times the bound while
+    // the last growth copies.
     if (bytes_.size() + size > bytes_.capacity()) {
       bytes_.reserve(std::min(kMaxSize, std::max(bytes_.size() + size, 2 * bytes_.capacity())));
     }

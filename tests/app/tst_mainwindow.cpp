@@ -354,7 +354,7 @@ void TestMainWindow::errorBox_data() {
 void TestMainWindow::errorBox() {
   QFETCH(QByteArray, message);
   QFETCH(QString, shown);
-  form_->controller().ShowError(std::string_view(message.constData(), message.size()));
+  form_->controller().showError(std::string_view(message.constData(), message.size()));
   QCOMPARE(boxes_.size(), 1u);
   QCOMPARE(boxes_[0].text, shown);
   // The title keeps the first letter as it stands and lowers the rest.

@@ -80,12 +80,16 @@ void Subclass(HWND field, HWND other) {
                SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldProc))));
 }
 
-// What a run keeps out: keys and mouse input in the window. Messages of the
-// frame (a close request among them) still reach it, and so does Alt+F4.
-bool IsUserInput(const MSG& msg) {
+// What a run keeps out: keys and mouse input, the result area's scroll bars
+// included (their drag would hold the run in its own loop). The frame's own
+// messages (a close request among them) still reach the form, and so does
+// Alt+F4.
+bool IsUserInput(const MSG& msg, HWND form) {
   if ((msg.message == WM_SYSKEYDOWN || msg.message == WM_SYSKEYUP) && msg.wParam == VK_F4) {
     return false;
   }
+  const bool frame = msg.message >= WM_NCMOUSEMOVE && msg.message <= WM_NCXBUTTONDBLCLK;
+  if (frame) return msg.hwnd != form && msg.hwnd != GetWindow(form, GW_OWNER);
   return (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) ||
          (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST);
 }
@@ -113,7 +117,8 @@ bool HasFace(const std::wstring& face) {
   return found;
 }
 
-// Image, gap and caption of every button within its raised edges.
+// Image and caption of every button, placed as the button places them,
+// within its raised edges (two pixels each side).
 bool CaptionsFit(HFONT font) {
   HDC dc = GetDC(nullptr);
   const HGDIOBJ old = SelectObject(dc, font);
@@ -122,7 +127,10 @@ bool CaptionsFit(HFONT font) {
     const std::wstring caption = Wide(button.caption);
     SIZE text{};
     GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
-    fit = fit && button.imageWidth + form::kImageCaptionGap + text.cx <= button.place.width - 4;
+    const auto place =
+        form::LayOutButton(button.place.width, button.place.height, button.imageWidth,
+                           button.imageHeight, text.cx, text.cy, false);
+    fit = fit && place.imageLeft >= 2 && place.textLeft + text.cx <= button.place.width - 2;
   }
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
@@ -254,7 +262,7 @@ class TForm1::View final : public quillo::FormView {
         PostQuitMessage(static_cast<int>(msg.wParam));
         return;
       }
-      if (IsUserInput(msg)) continue;
+      if (IsUserInput(msg, form_.hwnd_)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
