@@ -4,8 +4,8 @@
 // list (IShellWindows with IWebBrowser2 items) so that one lookup works over
 // every platform's source of window addresses: the port through which the
 // core's GetBrowserUrl asks. Windows implements it over the shell
-// (SHDocVw_TLB.cpp); Linux over the running browsers' sessions
-// (ShellWindowsLinux.cpp); tests hand in their own.
+// (SHDocVw_TLB.cpp) followed by the running browsers' sessions; Linux over
+// those sessions alone (ShellWindowsLinux.cpp); tests hand in their own.
 
 #include <cstdint>
 #include <memory>
@@ -53,6 +53,10 @@ class ShellWindowList {
  public:
   virtual ~ShellWindowList() = default;
   virtual CallResult count(std::int32_t& count) = 0;
+  // Asked once, when the search gets past the counted windows: the new total
+  // with the windows that follow, which cost more to list (the running
+  // browsers' tabs after the Windows shell's own windows). None by default.
+  virtual CallResult countMore(std::int32_t&) { return {}; }
   // The window at index (0-based). A successful call may leave item empty:
   // the window closed while the list was being read.
   virtual CallResult item(std::int32_t index, std::unique_ptr<ShellItem>& item) = 0;

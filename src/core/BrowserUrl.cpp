@@ -39,7 +39,14 @@ std::string GetBrowserUrl(shell::ShellApi& api, std::string_view prefix) {
 
   std::int32_t count = 0;
   Check(api, list->count(count));
-  for (std::int32_t i = 0; i < count; ++i) {
+  bool askedForMore = false;
+  for (std::int32_t i = 0;; ++i) {
+    if (i >= count) {
+      if (askedForMore) break;
+      askedForMore = true;
+      Check(api, list->countMore(count));
+      if (i >= count) break;
+    }
     std::unique_ptr<shell::ShellItem> item;
     Check(api, list->item(i, item));
     if (!item) continue;  // closed while the list was read

@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "platform/Codepage.h"
+#include "platform/OpenTabList.h"
 #include "platform/ShellWindows.h"
+#include "platform/browser/BrowserSessions.h"
 
 namespace quillo::shdocvw {
 namespace {
@@ -126,7 +128,12 @@ class WindowsShell final : public shell::ShellApi {
   shell::CallResult createWindowList(std::unique_ptr<shell::ShellWindowList>& list) override {
     IShellWindows* windows = nullptr;
     const HRESULT result = CoShellWindows::Create(&windows);
-    if (windows != nullptr) list = std::make_unique<WindowList>(windows);
+    // Today's shell lists File Explorer windows only: the running browsers'
+    // tabs follow its windows.
+    if (windows != nullptr) {
+      list = shell::MakeShellThenTabsList(std::make_unique<WindowList>(windows),
+                                          [] { return browser::ListOpenTabs(); });
+    }
     // A creation's failure is told by its code alone.
     shell::CallResult outcome;
     outcome.code = static_cast<std::int32_t>(result);

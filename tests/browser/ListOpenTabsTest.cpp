@@ -50,14 +50,15 @@ class ListOpenTabsTest : public ::testing::Test {
 
   std::vector<std::string> urls() {
     std::vector<std::string> result;
-    for (const OpenTab& tab : ListOpenTabs(home.path())) result.push_back(tab.url);
+    for (const OpenTab& tab : ListOpenTabs(BrowserFoldersUnder(home.path())))
+      result.push_back(tab.url);
     return result;
   }
 
   // The message of the error ListOpenTabs throws, or "" when it does not.
   std::string failure() {
     try {
-      ListOpenTabs(home.path());
+      ListOpenTabs(BrowserFoldersUnder(home.path()));
     } catch (const Error& e) {
       return e.what();
     }
@@ -76,7 +77,7 @@ TEST_F(ListOpenTabsTest, EveryFirefoxRootInOrder) {
                MozLz4(FirefoxSessionJson({{root + "#1", root + "#2"}, {root + "#3"}})));
     home.link(root + "/p/lock", LiveFirefoxLock());
   }
-  const std::vector<OpenTab> tabs = ListOpenTabs(home.path());
+  const std::vector<OpenTab> tabs = ListOpenTabs(BrowserFoldersUnder(home.path()));
   ASSERT_EQ(tabs.size(), 12u);
   for (std::size_t i = 0; i < tabs.size(); ++i) {
     const std::string& root = kFirefoxRoots[i / 3];
@@ -109,7 +110,7 @@ TEST_F(ListOpenTabsTest, AbsolutePathsAndProfilesReachedTwiceCountOnce) {
                  "\r\n[Profile1]\r\nIsRelative=1\r\nPath=own\r\n"
                  "[Profile2]\r\nIsRelative=1\r\nPath=./own\r\n"
                  "[Profile3]\r\nIsRelative=1\r\nPath=missing\r\n");
-  const std::vector<OpenTab> tabs = ListOpenTabs(home.path());
+  const std::vector<OpenTab> tabs = ListOpenTabs(BrowserFoldersUnder(home.path()));
   ASSERT_EQ(tabs.size(), 2u);
   EXPECT_EQ(tabs[0].url, "shared");
   EXPECT_EQ(tabs[0].profile, elsewhere.string());
@@ -144,7 +145,8 @@ TEST_F(ListOpenTabsTest, OnlyLiveLockOwnersCount) {
     fresh.write(".mozilla/firefox/p/sessionstore-backups/recovery.jsonlz4",
                 MozLz4(FirefoxSessionJson({{"u"}})));
     if (!c.lock.empty()) fresh.link(".mozilla/firefox/p/lock", c.lock);
-    EXPECT_EQ(ListOpenTabs(fresh.path()).size(), c.running ? 1u : 0u) << "lock " << c.lock;
+    EXPECT_EQ(ListOpenTabs(BrowserFoldersUnder(fresh.path())).size(), c.running ? 1u : 0u)
+        << "lock " << c.lock;
   }
 }
 
@@ -206,7 +208,7 @@ TEST_F(ListOpenTabsTest, UnreadableSessionsOfRunningFirefoxRaise) {
     fresh.link(".mozilla/firefox/p/lock", LiveFirefoxLock());
     c.spoil(fresh);
     try {
-      ListOpenTabs(fresh.path());
+      ListOpenTabs(BrowserFoldersUnder(fresh.path()));
       ADD_FAILURE() << c.name << ": no error";
     } catch (const Error& e) {
       const std::string message = e.what();
@@ -215,7 +217,7 @@ TEST_F(ListOpenTabsTest, UnreadableSessionsOfRunningFirefoxRaise) {
     }
     // The same file in a profile nobody runs is no concern.
     std::filesystem::remove(fresh.path() / ".mozilla/firefox/p/lock");
-    EXPECT_TRUE(ListOpenTabs(fresh.path()).empty()) << c.name;
+    EXPECT_TRUE(ListOpenTabs(BrowserFoldersUnder(fresh.path())).empty()) << c.name;
   }
 }
 
@@ -229,19 +231,25 @@ TEST_F(ListOpenTabsTest, OneReadableSessionIsEnough) {
   EXPECT_NE(failure().find("invalid JSON"), std::string::npos);
 }
 
-TEST_F(ListOpenTabsTest, FirefoxThenChromiumThenChrome) {
+TEST_F(ListOpenTabsTest, FirefoxThenTheChromiumFamilyInOrder) {
   home.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"p"}));
   firefoxProfile(".mozilla/firefox/p", {"firefox"});
+  chromium(".config/BraveSoftware/Brave-Browser", SnssWriter().tab(1, 1, 0, "brave"));
+  chromium(".config/microsoft-edge", SnssWriter().tab(1, 1, 0, "edge"));
   chromium(".config/google-chrome", SnssWriter().tab(1, 1, 0, "chrome"));
   chromium(".config/chromium", SnssWriter().tab(1, 1, 0, "chromium"));
-  const std::vector<OpenTab> tabs = ListOpenTabs(home.path());
-  ASSERT_EQ(tabs.size(), 3u);
+  const std::vector<OpenTab> tabs = ListOpenTabs(BrowserFoldersUnder(home.path()));
+  ASSERT_EQ(tabs.size(), 5u);
   EXPECT_EQ(tabs[0].url, "firefox");
   EXPECT_EQ(tabs[1].browser, "Chromium");
   EXPECT_EQ(tabs[1].url, "chromium");
   EXPECT_EQ(tabs[1].profile, (home.path() / ".config/chromium/Default").string());
   EXPECT_EQ(tabs[2].browser, "Google Chrome");
   EXPECT_EQ(tabs[2].url, "chrome");
+  EXPECT_EQ(tabs[3].browser, "Microsoft Edge");
+  EXPECT_EQ(tabs[3].url, "edge");
+  EXPECT_EQ(tabs[4].browser, "Brave");
+  EXPECT_EQ(tabs[4].url, "brave");
 }
 
 TEST_F(ListOpenTabsTest, ChromiumNeedsLiveOwnerOnThisHost) {
@@ -261,23 +269,40 @@ TEST_F(ListOpenTabsTest, ChromiumNeedsLiveOwnerOnThisHost) {
     fresh.write(".config/chromium/Default/Sessions/Session_1",
                 SnssWriter().tab(1, 1, 0, "u").bytes());
     fresh.link(".config/chromium/SingletonLock", c.lock);
-    EXPECT_EQ(ListOpenTabs(fresh.path()).size(), c.running ? 1u : 0u) << c.lock;
+    EXPECT_EQ(ListOpenTabs(BrowserFoldersUnder(fresh.path())).size(), c.running ? 1u : 0u)
+        << c.lock;
   }
 }
 
-TEST_F(ListOpenTabsTest, ChromiumProfilesFromLocalStateSorted) {
+// Only profiles with open windows count: a closed window's tabs stay in its
+// profile's session file.
+TEST_F(ListOpenTabsTest, ChromiumProfilesWithOpenWindows) {
   chromium(".config/chromium", SnssWriter().tab(1, 1, 0, "default"));
   home.write(".config/chromium/Profile 2/Sessions/Session_5",
              SnssWriter().tab(1, 1, 0, "p2").bytes());
   home.write(".config/chromium/Profile 10/Sessions/Session_5",
              SnssWriter().tab(1, 1, 0, "p10").bytes());
-  home.write(".config/chromium/Local State",
-             R"({"profile":{"info_cache":{"Profile 2":{"name":"Work"},"Default":{"name":"Me"},
-                 "Profile 10":{"name":"x"},"../escape":{},"":{}},
-                 "last_active_profiles":["Profile 2"]},"other":{"info_cache":{"Nope":{}}}})");
-  EXPECT_EQ(urls(), (std::vector<std::string>{"default", "p10", "p2"}));
-  home.write(".config/chromium/Local State", "{broken");
-  EXPECT_EQ(urls(), std::vector<std::string>{"default"});
+  const std::string cache = R"("info_cache":{"Profile 2":{"name":"Work"},"Default":{"name":"Me"},
+                                "Profile 10":{"name":"x"},"../escape":{},"":{}})";
+  const struct {
+    const char* name;
+    std::string localState;
+    std::vector<std::string> urls;
+  } cases[] = {
+      {"open ones in their order",
+       R"({"profile":{)" + cache +
+           R"(,"last_active_profiles":["Profile 2","Gone","../escape","Default","Profile 2"]}})",
+       {"p2", "default"}},
+      {"all windows closed", R"({"profile":{)" + cache + R"(,"last_active_profiles":[]}})", {}},
+      {"no list: every profile, sorted",
+       R"({"profile":{)" + cache + R"(},"other":{"info_cache":{"Nope":{}}}})",
+       {"default", "p10", "p2"}},
+      {"unreadable", "{broken", {"default"}},
+  };
+  for (const auto& c : cases) {
+    home.write(".config/chromium/Local State", c.localState);
+    EXPECT_EQ(urls(), c.urls) << c.name;
+  }
 }
 
 TEST_F(ListOpenTabsTest, ChromiumNewestReadableSessionFile) {

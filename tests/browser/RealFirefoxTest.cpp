@@ -130,7 +130,7 @@ TEST(RealFirefoxTest, ListsTheAddressARunningFirefoxShows) {
   bool found = false;
   while (!found && std::chrono::steady_clock::now() < deadline && !browser.exited()) {
     try {
-      for (const OpenTab& tab : ListOpenTabs(home.path())) {
+      for (const OpenTab& tab : ListOpenTabs(BrowserFoldersUnder(home.path()))) {
         if (tab.url == kAddress) {
           EXPECT_EQ(tab.browser, "Firefox");
           EXPECT_EQ(tab.profile, std::filesystem::canonical(profile).string());

@@ -13,8 +13,8 @@
 #include "base/Error.h"
 #include "core/BrowserUrl.h"
 #include "core/SiteRoot.h"
+#include "platform/OpenTabList.h"
 #include "platform/ShellWindows.h"
-#include "platform/ShellWindowsLinux.h"
 
 namespace quillo::shell {
 namespace {

@@ -9,11 +9,16 @@
 //   quillo-probe record ARG...       appends its arguments to %QUILLO_LAUNCH_RECORD%
 //   quillo-probe box TITLE           the message box titled TITLE that another
 //                                    program shows: its text, icon and buttons
+//   quillo-probe hold-lock firefox|chromium PATH
+//                                    holds the lock file at PATH as that
+//                                    browser does, until standard input ends
 //
-// Arguments are ASCII (main sees them in the ANSI code page); what it
-// prints is UTF-8.
+// Arguments are ASCII (main sees them in the ANSI code page), but for
+// hold-lock's PATH; what it prints is UTF-8.
 
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -148,6 +153,32 @@ int Box(const char* title) {
   return 0;
 }
 
+// Firefox opens parent.lock with no sharing at all, so another open fails
+// with a sharing violation; the file stays when it is let go. Chromium
+// creates lockfile letting others only read it, and has it deleted on close.
+int HoldLock(std::string_view browser) {
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (args == nullptr || count != 4) return 2;
+  const bool firefox = browser == "firefox";
+  const HANDLE lock =
+      firefox
+          ? CreateFileW(args[3], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr)
+          : CreateFileW(args[3], GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  LocalFree(args);
+  if (lock == INVALID_HANDLE_VALUE) {
+    Print("error " + std::to_string(GetLastError()));
+    return 1;
+  }
+  Print("held");
+  while (std::fgetc(stdin) != EOF) {
+  }
+  CloseHandle(lock);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,9 +189,11 @@ int main(int argc, char** argv) {
   if (command == "launch" && argc == 3) return Launch(argv[2]);
   if (command == "record") return Record(argc, argv);
   if (command == "box" && argc == 3) return Box(argv[2]);
+  if (command == "hold-lock" && argc == 4) return HoldLock(argv[2]);
   std::fputs(
       "usage: quillo-probe title | error-text CODE | browser-url PREFIX |"
-      " launch TARGET | record ARG... | box TITLE\n",
+      " launch TARGET | record ARG... | box TITLE |"
+      " hold-lock firefox|chromium PATH\n",
       stderr);
   return 2;
 }

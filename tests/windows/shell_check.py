@@ -8,12 +8,19 @@ class id and scripted before each click. The URL field and the error box are
 read back through the clipboard (Ctrl+C copies a message box's text); after
 every click the server must report no live objects.
 
+After the shell's windows come the running browsers' tabs, read from real
+session files (Chromium 156's, Firefox ESR's, tests/data) placed in the
+prefix's AppData, each browser's lock held by quillo-probe as the browser
+holds it.
+
 "ライト版": the shell hands the lite page's address to the program the test
 prefix registers for http (quillo-probe, which records its arguments).
 
 Usage: shell_check.py RUNNER QUILLO_EXE FAKE_SHELL_DLL  (DISPLAY: an X server)
 """
 
+import glob
+import json
 import os
 import shutil
 import subprocess
@@ -23,6 +30,7 @@ import time
 
 HOST = os.environ.get("QUILLO_SITE_HOST", "listings.example")
 SITE = "http://" + HOST
+DATA = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data")
 CLASS_KEY = r"HKCR\CLSID\{9BA05972-F6A8-11CF-A442-00A0C90A8F39}\InprocServer32"
 
 # Client-area points of the controls (core/FormLayout.h).
@@ -177,6 +185,11 @@ def main():
         check.case("failure the system has no text for", ["url-fails 80041234"],
                    field="typed", box="OLE エラー 80041234.")
 
+        if HOST == "listings.example":  # the host the kept sessions show
+            browser_cases(check, runner)
+        else:
+            print("skipped the browser session cases: site host %s" % HOST, flush=True)
+
         check.click(LITE_BUTTON)
         launched = poll("address handed to the http program",
                         lambda: os.path.exists(check.record) and open(check.record).read())
@@ -190,6 +203,113 @@ def main():
                        stderr=subprocess.DEVNULL, timeout=60, check=False)
         shutil.rmtree(folder, ignore_errors=True)
     print("PASS")
+
+
+class AppData:
+    """The prefix user's AppData, and the browsers' files and locks in it."""
+
+    def __init__(self, runner, probe):
+        self.runner, self.probe, self.locks = runner, probe, []
+        users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+        self.root = [d for d in glob.glob(os.path.join(users, "*", "AppData"))
+                     if os.path.basename(os.path.dirname(d)) != "Public"][0]
+        self.drive_c = os.path.dirname(users)
+
+    def path(self, relative):
+        return os.path.join(self.root, *relative.split("/"))
+
+    def windows(self, relative):
+        return "C:\\" + os.path.relpath(self.path(relative), self.drive_c).replace("/", "\\")
+
+    def hold(self, browser, relative):
+        """quillo-probe holding the lock file as browser does."""
+        proc = subprocess.Popen([self.runner, self.probe, "hold-lock", browser,
+                                 self.windows(relative)], stdin=subprocess.PIPE,
+                                stdout=subprocess.PIPE, start_new_session=True)
+        line = proc.stdout.readline().decode().strip()
+        if line != "held":
+            raise Failure("lock %s not held: %r" % (relative, line))
+        self.locks.append(proc)
+
+    def release(self):
+        for proc in self.locks:
+            proc.stdin.close()
+            proc.wait(timeout=60)
+        self.locks = []
+
+    def firefox(self, running=True):
+        """A profile with a Japanese name, listed by a relative path."""
+        firefox = self.path("Roaming/Mozilla/Firefox")
+        profile = "Profiles/quillo.既定"
+        os.makedirs(os.path.join(firefox, profile, "sessionstore-backups"))
+        with open(os.path.join(firefox, "profiles.ini"), "w", encoding="utf-8") as f:
+            f.write("[Profile0]\r\nName=既定\r\nIsRelative=1\r\nPath=%s\r\n" % profile)
+        shutil.copyfile(os.path.join(DATA, "firefox-esr-153", "sessionstore-backups",
+                                     "recovery.jsonlz4"),
+                        os.path.join(firefox, profile, "sessionstore-backups", "recovery.jsonlz4"))
+        self.hold("firefox", "Roaming/Mozilla/Firefox/%s/parent.lock" % profile)
+        if not running:
+            self.release()
+
+    def chromium(self, folder, open_windows=True, plain_copy=True):
+        user_data = self.path("Local/%s/User Data" % folder)
+        shutil.copytree(os.path.join(DATA, "chromium-156"), user_data)
+        if not open_windows:
+            with open(os.path.join(user_data, "Local State"), encoding="utf-8") as f:
+                state = json.load(f)
+            state["profile"]["last_active_profiles"] = []
+            with open(os.path.join(user_data, "Local State"), "w", encoding="utf-8") as f:
+                json.dump(state, f)
+        if not plain_copy:
+            shutil.rmtree(os.path.join(user_data, "Default", "Sessions"))
+        self.hold("chromium", "Local/%s/User Data/lockfile" % folder)
+
+    def clear(self):
+        self.release()
+        for folder in ("Roaming/Mozilla", "Local/Google", "Local/Microsoft/Edge"):
+            shutil.rmtree(self.path(folder), ignore_errors=True)
+
+
+def browser_cases(check, runner):
+    data = AppData(runner, check.probe)
+    explorer = ["window file:///C:/users/"]
+    firefox_url = SITE + "/servlet/result2.html"
+    chromium_url = SITE + "/servlet/result1.html"
+    encrypted = data.windows("Local/Google/Chrome/User Data/Default/Sessions_Encrypted/"
+                             "Session_13441285792514540")
+    cases = [
+        ("Firefox running", lambda: data.firefox(), explorer, firefox_url, None),
+        ("Firefox ended, parent.lock left behind", lambda: data.firefox(running=False),
+         explorer, "typed", None),
+        ("Chrome running", lambda: data.chromium("Google/Chrome"), explorer, chromium_url, None),
+        ("Edge running", lambda: data.chromium("Microsoft/Edge"), explorer, chromium_url, None),
+        ("Firefox and Chrome: Firefox first",
+         lambda: (data.chromium("Google/Chrome"), data.firefox()), explorer, firefox_url, None),
+        ("a site window in the shell's list wins, no session read",
+         lambda: data.chromium("Google/Chrome", plain_copy=False),
+         explorer + ["window " + SITE + "/servlet/shell"], SITE + "/servlet/shell", None),
+        ("Chrome profile without open windows",
+         lambda: data.chromium("Google/Chrome", open_windows=False), explorer, "typed", None),
+        ("only the encrypted copy", lambda: data.chromium("Google/Chrome", plain_copy=False),
+         explorer, "typed",
+         "No open browser session could be read: %s: encrypted session file." % encrypted),
+    ]
+    try:
+        for name, setup, script, field, box in cases:
+            setup()
+            check.case(name, script, field=field, box=box)
+            data.clear()
+        data.firefox(running=False)
+        check.expect("parent.lock stays after Firefox",
+                     os.path.exists(data.path("Roaming/Mozilla/Firefox/Profiles/quillo.既定/"
+                                              "parent.lock")), True)
+        data.clear()
+        data.chromium("Google/Chrome")
+        data.release()
+        check.expect("lockfile gone with Chrome",
+                     os.path.exists(data.path("Local/Google/Chrome/User Data/lockfile")), False)
+    finally:
+        data.clear()
 
 
 def check_system_text(runner):

@@ -1,15 +1,12 @@
 #include "platform/browser/BrowserSessions.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <functional>
 #include <new>
 #include <optional>
 #include <string_view>
 
 #include "base/Error.h"
+#include "platform/browser/BoundedFile.h"
 #include "platform/browser/ChromiumProfiles.h"
 #include "platform/browser/ChromiumSession.h"
 #include "platform/browser/FirefoxProfiles.h"
@@ -33,12 +30,12 @@ class TabCollector {
       if (!firstFailure_) firstFailure_ = e;
       return;
     } catch (const std::bad_alloc&) {
-      if (!firstFailure_) firstFailure_ = Error(profileDir.string() + ": not enough memory");
+      if (!firstFailure_) firstFailure_ = Error(PathText(profileDir) + ": not enough memory");
       return;
     }
     ++readable_;
     for (std::string& url : urls) {
-      tabs_.push_back(OpenTab{std::string(browser), profileDir.string(), std::move(url)});
+      tabs_.push_back(OpenTab{std::string(browser), PathText(profileDir), std::move(url)});
     }
   }
 
@@ -61,31 +58,22 @@ class TabCollector {
 
 }  // namespace
 
-std::vector<OpenTab> ListOpenTabs(const std::filesystem::path& home) {
+std::vector<OpenTab> ListOpenTabs(const BrowserFolders& folders) {
   TabCollector collector;
-  for (const std::filesystem::path& profile : FindFirefoxProfiles(home)) {
+  for (const std::filesystem::path& profile : FindFirefoxProfiles(folders.firefoxRoots)) {
     if (!IsFirefoxProfileRunning(profile)) continue;
     collector.readProfile("Firefox", profile, [&] { return ReadFirefoxSession(profile); });
   }
-  for (const ChromiumBrowser& browser : kChromiumBrowsers) {
-    const std::filesystem::path userDataDir = home / browser.userDataDir;
-    if (!IsChromiumRunning(userDataDir)) continue;
-    for (const std::string& name : ChromiumProfileNames(userDataDir)) {
-      const std::filesystem::path profile = userDataDir / name;
-      collector.readProfile(browser.name, profile, [&] { return ReadChromiumSession(profile); });
+  for (const ChromiumUserData& browser : folders.chromium) {
+    if (!IsChromiumRunning(browser.folder)) continue;
+    for (const std::string& name : ChromiumProfileNames(browser.folder)) {
+      const std::filesystem::path profile = browser.folder / PathFromUtf8(name);
+      collector.readProfile(browser.browser, profile, [&] { return ReadChromiumSession(profile); });
     }
   }
   return std::move(collector).result();
 }
 
-std::vector<OpenTab> ListOpenTabs() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return ListOpenTabs(std::filesystem::path(home));
-  const passwd* user = ::getpwuid(::getuid());
-  if (user != nullptr && user->pw_dir != nullptr && *user->pw_dir != '\0') {
-    return ListOpenTabs(std::filesystem::path(user->pw_dir));
-  }
-  throw Error("The home folder of the current user is unknown");
-}
+std::vector<OpenTab> ListOpenTabs() { return ListOpenTabs(UserBrowserFolders()); }
 
 }  // namespace quillo::browser

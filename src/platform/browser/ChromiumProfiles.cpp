@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
-#include <optional>
 
 #include "base/Error.h"
 #include "platform/browser/BoundedFile.h"
-#include "platform/browser/LockOwner.h"
 
 namespace quillo::browser {
 namespace {
@@ -15,7 +13,8 @@ constexpr std::size_t kMaxLocalState = std::size_t{16} << 20;
 
 using nlohmann::json;
 
-// Keeps profile.info_cache with its keys but not what each key holds.
+// Keeps profile.info_cache with its keys but not what each key holds, and
+// profile.last_active_profiles.
 bool KeepProfileKeys(int depth, json::parse_event_t event, json& parsed) {
   if (event != json::parse_event_t::key) return true;
   const std::string& name = parsed.get_ref<const std::string&>();
@@ -23,7 +22,7 @@ bool KeepProfileKeys(int depth, json::parse_event_t event, json& parsed) {
     case 1:
       return name == "profile";
     case 2:
-      return name == "info_cache";
+      return name == "info_cache" || name == "last_active_profiles";
     case 3:
       return true;
     default:
@@ -32,10 +31,10 @@ bool KeepProfileKeys(int depth, json::parse_event_t event, json& parsed) {
 }
 
 // A profile name becomes a folder name below the user data folder, so it must
-// stay one plain path component.
+// stay one plain path component, on Windows too.
 bool IsPlainFolderName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+         name.find_first_of(std::string_view("/\\:\0", 4)) == std::string::npos;
 }
 
 }  // namespace
@@ -51,7 +50,8 @@ std::vector<std::string> ChromiumProfileNames(const std::filesystem::path& userD
 }
 
 std::vector<std::string> ProfileNamesInLocalState(std::string_view localState) {
-  std::vector<std::string> names;
+  std::vector<std::string> cached;
+  const json* active = nullptr;
   const json state = json::parse(localState, KeepProfileKeys, false);
   if (state.is_object()) {
     const auto profile = state.find("profile");
@@ -59,22 +59,31 @@ std::vector<std::string> ProfileNamesInLocalState(std::string_view localState) {
       const auto cache = profile->find("info_cache");
       if (cache != profile->end() && cache->is_object()) {
         for (const auto& item : cache->items()) {
-          if (IsPlainFolderName(item.key())) names.push_back(item.key());
+          if (IsPlainFolderName(item.key())) cached.push_back(item.key());
         }
       }
+      const auto last = profile->find("last_active_profiles");
+      if (last != profile->end() && last->is_array()) active = &*last;
     }
   }
-  // Nothing usable listed: the default profile is the best guess.
-  if (names.empty()) names.emplace_back("Default");
-  std::sort(names.begin(), names.end());
+  std::sort(cached.begin(), cached.end());
+  if (active == nullptr) {
+    // Nothing usable listed: the default profile is the best guess.
+    if (cached.empty()) cached.emplace_back("Default");
+    return cached;
+  }
+  // A profile whose windows are all closed keeps their tabs in its session
+  // file; only the list of profiles with open windows tells it apart.
+  std::vector<std::string> names;
+  for (const json& entry : *active) {
+    if (!entry.is_string()) continue;
+    const std::string& name = entry.get_ref<const std::string&>();
+    if (!IsPlainFolderName(name) || std::find(names.begin(), names.end(), name) != names.end())
+      continue;
+    if (cached.empty() || std::binary_search(cached.begin(), cached.end(), name))
+      names.push_back(name);
+  }
   return names;
-}
-
-bool IsChromiumRunning(const std::filesystem::path& userDataDir) {
-  const std::optional<std::string> target = ReadLinkTarget(userDataDir / "SingletonLock");
-  if (!target) return false;
-  const std::optional<LockOwner> owner = ParseChromiumLockTarget(*target);
-  return owner && IsLiveOnThisHost(*owner);
 }
 
 }  // namespace quillo::browser

@@ -1,6 +1,6 @@
 #pragma once
 
-// The browsers of the Chromium family, their profiles and whether they run.
+// The profiles of a Chromium-family browser and whether it runs.
 
 #include <filesystem>
 #include <string>
@@ -9,24 +9,21 @@
 
 namespace quillo::browser {
 
-struct ChromiumBrowser {
-  std::string_view name;         // as shown in OpenTab::browser
-  std::string_view userDataDir;  // below the home folder
-};
-
-inline constexpr ChromiumBrowser kChromiumBrowsers[] = {
-    {"Chromium", ".config/chromium"},
-    {"Google Chrome", ".config/google-chrome"},
-};
-
-// The profile folder names that the user data folder's "Local State" lists,
-// sorted; "Default" when it lists none or cannot be read.
+// The profile folder names of the user data folder's "Local State" that
+// have open windows (see ProfileNamesInLocalState); "Default" when it cannot
+// be read.
 std::vector<std::string> ChromiumProfileNames(const std::filesystem::path& userDataDir);
 
-// The same from the text of a "Local State" file, which may be anything.
+// The same from the text of a "Local State" file, which may be anything:
+// profile.last_active_profiles in its order (the profiles with open windows
+// while the browser runs), each only when profile.info_cache lists it; where
+// that key is missing, every info_cache profile, sorted; where neither lists
+// one, "Default".
 std::vector<std::string> ProfileNamesInLocalState(std::string_view localState);
 
-// The "SingletonLock" link names this machine and a live process.
+// The browser that owns the user data folder runs (per system: the
+// "SingletonLock" link names a live process on this machine on Linux, the
+// "lockfile" exists on Windows).
 bool IsChromiumRunning(const std::filesystem::path& userDataDir);
 
 }  // namespace quillo::browser

@@ -37,7 +37,7 @@ void AddNewestFirst(const std::filesystem::path& folder,
   std::error_code error;
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
        it.increment(error)) {
-    if (auto time = SessionTime(it->path().filename().string())) {
+    if (auto time = SessionTime(PathText(it->path().filename()))) {
       timed.emplace_back(std::move(*time), it->path());
     }
   }
@@ -69,12 +69,12 @@ std::vector<std::string> ReadChromiumSession(const std::filesystem::path& profil
       try {
         return SnssSessionUrls(file);
       } catch (const Error& e) {
-        throw Error(path.string() + ": " + e.what());
+        throw Error(PathText(path) + ": " + e.what());
       }
     } catch (const Error& e) {
       if (!firstFailure) firstFailure = e;
     } catch (const std::bad_alloc&) {
-      if (!firstFailure) firstFailure = Error(path.string() + ": not enough memory to read it");
+      if (!firstFailure) firstFailure = Error(PathText(path) + ": not enough memory to read it");
     }
   }
   throw *firstFailure;

@@ -12,21 +12,11 @@
 
 #include "base/Error.h"
 #include "platform/browser/BoundedFile.h"
-#include "platform/browser/LockOwner.h"
 
 namespace quillo::browser {
 namespace {
 
 constexpr std::size_t kMaxProfilesIni = std::size_t{1} << 20;
-
-// Newest first: the XDG location current builds use, the classic one, then
-// the snap and flatpak sandboxes.
-constexpr const char* kProfileRoots[] = {
-    ".config/mozilla/firefox",
-    ".mozilla/firefox",
-    "snap/firefox/common/.mozilla/firefox",
-    ".var/app/org.mozilla.firefox/.mozilla/firefox",
-};
 
 using IniSection = std::map<std::string, std::string, std::less<>>;
 
@@ -72,7 +62,7 @@ std::optional<long> ProfileNumber(std::string_view sectionName) {
 }
 
 std::filesystem::path Resolve(const std::filesystem::path& root, const std::string& path) {
-  const std::filesystem::path given(path);
+  const std::filesystem::path given = PathFromUtf8(path);
   return given.is_absolute() ? given : root / given;
 }
 
@@ -104,11 +94,11 @@ std::vector<std::filesystem::path> ListedFirefoxProfiles(std::string_view profil
   return listed;
 }
 
-std::vector<std::filesystem::path> FindFirefoxProfiles(const std::filesystem::path& home) {
+std::vector<std::filesystem::path> FindFirefoxProfiles(
+    const std::vector<std::filesystem::path>& roots) {
   std::vector<std::filesystem::path> profiles;
   std::set<std::filesystem::path> seen;
-  for (const char* name : kProfileRoots) {
-    const std::filesystem::path root = home / name;
+  for (const std::filesystem::path& root : roots) {
     std::string ini;
     try {
       ini = ReadBoundedFile(root / "profiles.ini", kMaxProfilesIni);
@@ -123,14 +113,6 @@ std::vector<std::filesystem::path> FindFirefoxProfiles(const std::filesystem::pa
     }
   }
   return profiles;
-}
-
-bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir) {
-  if (const std::optional<std::string> target = ReadLinkTarget(profileDir / "lock")) {
-    const std::optional<LockOwner> owner = ParseFirefoxLockTarget(*target);
-    if (owner && IsLiveOnThisHost(*owner)) return true;
-  }
-  return IsLockedByAnotherProcess(profileDir / ".parentlock");
 }
 
 }  // namespace quillo::browser

@@ -98,9 +98,9 @@ std::vector<std::string> ReadFirefoxSession(const std::filesystem::path& profile
     try {
       return FirefoxSessionUrls(DecodeMozLz4(compressed));
     } catch (const Error& e) {
-      throw Error(path.string() + ": " + e.what());
+      throw Error(PathText(path) + ": " + e.what());
     } catch (const std::bad_alloc&) {
-      throw Error(path.string() + ": not enough memory to read the session");
+      throw Error(PathText(path) + ": not enough memory to read the session");
     }
   };
 

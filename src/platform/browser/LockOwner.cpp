@@ -78,4 +78,11 @@ bool IsLockedByAnotherProcess(const std::filesystem::path& path) {
   return locked;
 }
 
+std::optional<std::string> ReadLinkTarget(const std::filesystem::path& path) {
+  char buffer[1024];
+  const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
+  return std::string(buffer, static_cast<std::size_t>(length));
+}
+
 }  // namespace quillo::browser

@@ -2,7 +2,7 @@
 
 // Whether a browser profile is in use right now, judged by the lock the
 // browser holds on it: a symbolic link naming the owner's host and process,
-// or an fcntl lock on a file.
+// or an fcntl lock on a file. Linux only.
 
 #include <filesystem>
 #include <optional>
@@ -26,6 +26,10 @@ std::optional<LockOwner> ParseChromiumLockTarget(std::string_view target);
 // apart from this machine's own (Firefox writes 127.0.0.1 when its host name
 // does not resolve), so for one only the process is checked.
 bool IsLiveOnThisHost(const LockOwner& owner);
+
+// The target of the symbolic link at path; nullopt when path is no symbolic
+// link or its target is unreasonably long.
+std::optional<std::string> ReadLinkTarget(const std::filesystem::path& path);
 
 // Another process holds an fcntl lock on the file at path.
 bool IsLockedByAnotherProcess(const std::filesystem::path& path);

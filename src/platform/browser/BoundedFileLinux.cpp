@@ -45,7 +45,7 @@ class FileHandle {
 }  // namespace
 
 std::string ReadBoundedFile(const std::filesystem::path& path, std::size_t maxSize) {
-  auto fail = [&](const std::string& what) { return Error(path.string() + ": " + what); };
+  auto fail = [&](const std::string& what) { return Error(PathText(path) + ": " + what); };
 
   // O_NONBLOCK so that opening a FIFO does not wait for a writer.
   FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -75,13 +75,6 @@ std::string ReadBoundedFile(const std::filesystem::path& path, std::size_t maxSi
   if (filled > maxSize) throw fail("file too large");
   content.resize(filled);
   return content;
-}
-
-std::optional<std::string> ReadLinkTarget(const std::filesystem::path& path) {
-  char buffer[1024];
-  const ssize_t length = ::readlink(path.c_str(), buffer, sizeof buffer);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer) return std::nullopt;
-  return std::string(buffer, static_cast<std::size_t>(length));
 }
 
 }  // namespace quillo::browser
