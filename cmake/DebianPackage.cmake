@@ -50,7 +50,7 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUILLO_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries (Qt, liblz4, libstdc++...) come from the binaries; xdg-open
+# The libraries (Qt, libstdc++...) come from the binaries; xdg-open
 # is what the lite-page button starts, and without a Japanese font the
 # captions and the result lines show as boxes.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
