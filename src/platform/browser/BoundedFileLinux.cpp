@@ -1,5 +1,3 @@
-#include "platform/browser/BoundedFile.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <cerrno>
 
 #include "base/Error.h"
+#include "platform/browser/BoundedFile.h"
 
 namespace quillo::browser {
 namespace {
@@ -28,53 +27,31 @@ std::string OpenFailure(int error) {
   }
 }
 
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+int Native(std::intptr_t handle) { return static_cast<int>(handle); }
 
 }  // namespace
 
-std::string ReadBoundedFile(const std::filesystem::path& path, std::size_t maxSize) {
-  auto fail = [&](const std::string& what) { return Error(PathText(path) + ": " + what); };
+// O_NONBLOCK so that opening a FIFO does not wait for a writer.
+SystemFile::SystemFile(const std::filesystem::path& path)
+    : handle_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+  if (handle_ < 0) throw Error(OpenFailure(errno));
+}
 
-  // O_NONBLOCK so that opening a FIFO does not wait for a writer.
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (file.get() < 0) throw fail(OpenFailure(errno));
+SystemFile::~SystemFile() { ::close(Native(handle_)); }
+
+std::uint64_t SystemFile::size() const {
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0) throw fail("cannot be examined");
-  if (!S_ISREG(info.st_mode)) throw fail("not a regular file");
-  if (static_cast<unsigned long long>(info.st_size) > maxSize) throw fail("file too large");
+  if (::fstat(Native(handle_), &info) != 0) throw Error("cannot be examined");
+  if (!S_ISREG(info.st_mode)) throw Error("not a regular file");
+  return static_cast<std::uint64_t>(info.st_size);
+}
 
-  // The size is only a hint: the owner may be rewriting the file right now.
-  std::string content;
-  content.resize(static_cast<std::size_t>(info.st_size));
-  std::size_t filled = 0;
+std::size_t SystemFile::read(char* data, std::size_t size) {
   for (;;) {
-    if (filled == content.size()) {
-      if (content.size() > maxSize) throw fail("file too large");
-      content.resize(content.size() + 4096);
-    }
-    const ssize_t got = ::read(file.get(), content.data() + filled, content.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw fail("read error (error " + std::to_string(errno) + ")");
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
+    const ssize_t got = ::read(Native(handle_), data, size);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) throw Error("read error (error " + std::to_string(errno) + ")");
   }
-  if (filled > maxSize) throw fail("file too large");
-  content.resize(filled);
-  return content;
 }
 
 }  // namespace quillo::browser

@@ -22,58 +22,36 @@ std::string OpenFailure(DWORD error) {
   }
 }
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
+HANDLE Native(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 }  // namespace
 
-std::string ReadBoundedFile(const std::filesystem::path& path, std::size_t maxSize) {
-  auto fail = [&](const std::string& what) { return Error(PathText(path) + ": " + what); };
+// Shared for writing and deleting too: the browser may replace or delete its
+// file while it is read here.
+SystemFile::SystemFile(const std::filesystem::path& path)
+    : handle_(reinterpret_cast<std::intptr_t>(CreateFileW(
+          path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))) {
+  if (Native(handle_) == INVALID_HANDLE_VALUE) throw Error(OpenFailure(GetLastError()));
+}
 
-  // Shared for writing and deleting too, and closed at once: the browser may
-  // replace or delete its file while it is read here.
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) throw fail(OpenFailure(GetLastError()));
+SystemFile::~SystemFile() { CloseHandle(Native(handle_)); }
+
+std::uint64_t SystemFile::size() const {
   // A disk file only: a pipe or a device would block or never end.
-  if (GetFileType(file.get()) != FILE_TYPE_DISK) throw fail("not a regular file");
+  if (GetFileType(Native(handle_)) != FILE_TYPE_DISK) throw Error("not a regular file");
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size)) throw fail("cannot be examined");
-  if (static_cast<unsigned long long>(size.QuadPart) > maxSize) throw fail("file too large");
+  if (!GetFileSizeEx(Native(handle_), &size)) throw Error("cannot be examined");
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
 
-  // The size is only a hint: the owner may be rewriting the file right now.
-  std::string content;
-  content.resize(static_cast<std::size_t>(size.QuadPart));
-  std::size_t filled = 0;
-  for (;;) {
-    if (filled == content.size()) {
-      if (content.size() > maxSize) throw fail("file too large");
-      content.resize(content.size() + 4096);
-    }
-    const DWORD wanted =
-        static_cast<DWORD>(std::min<std::size_t>(content.size() - filled, 1u << 20));
-    DWORD got = 0;
-    if (!ReadFile(file.get(), content.data() + filled, wanted, &got, nullptr)) {
-      throw fail("read error (error " + std::to_string(GetLastError()) + ")");
-    }
-    if (got == 0) break;
-    filled += got;
+std::size_t SystemFile::read(char* data, std::size_t size) {
+  const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 20));
+  DWORD got = 0;
+  if (!ReadFile(Native(handle_), data, wanted, &got, nullptr)) {
+    throw Error("read error (error " + std::to_string(GetLastError()) + ")");
   }
-  if (filled > maxSize) throw fail("file too large");
-  content.resize(filled);
-  return content;
+  return got;
 }
 
 }  // namespace quillo::browser
