@@ -1,5 +1,5 @@
 // A Chromium "Local State" file: any bytes give profile names that are plain
-// folder names, sorted and each once, never a crash or an exception.
+// folder names, each once, never a crash or an exception.
 
 #include <algorithm>
 
@@ -9,13 +9,13 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::vector<std::string> names =
       quillo::browser::ProfileNamesInLocalState(quillo::fuzz::Bytes(data, size));
-  quillo::fuzz::ExpectHolds("at least one profile", !names.empty(), names);
+  std::vector<std::string> sorted = names;
+  std::sort(sorted.begin(), sorted.end());
   quillo::fuzz::ExpectHolds(
-      "sorted, each once",
-      std::adjacent_find(names.begin(), names.end(), std::greater_equal<>()) == names.end(), names);
+      "each once", std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end(), names);
   for (const std::string& name : names) {
     const bool plain = !name.empty() && name != "." && name != ".." &&
-                       name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+                       name.find_first_of(std::string_view("/\\:\0", 4)) == std::string::npos;
     quillo::fuzz::ExpectHolds("plain folder names", plain, names);
   }
   return 0;

@@ -45,9 +45,9 @@ std::string DecodeLz4Block(std::string_view block, std::size_t size) {
                                static_cast<std::size_t>(static_cast<unsigned char>(block[at + 1]))
                                    << 8;
     at += 2;
-    if (offset == 0 || offset > out.size()) {
-      throw Error("corrupt LZ4 data (reference before the start)");
-    }
+    // The format rules out offset 0 (liblz4 copies whatever its buffer held).
+    if (offset == 0) throw Error(std::string(kZeroOffset));
+    if (offset > out.size()) throw Error("corrupt LZ4 data (reference before the start)");
     const std::size_t match = length(token & 15u) + 4;
     if (match > size - out.size()) throw tooLarge();
     // Byte by byte: a reference may overlap what it produces.
