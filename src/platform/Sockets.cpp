@@ -172,8 +172,11 @@ class SystemSocketApi final : public SocketApi {
     paced();
 #ifdef _WIN32
     WSABUF area{static_cast<ULONG>(size), data};
+    // One event for every receive: a page comes in thousands of them.
+    if (received_ == WSA_INVALID_EVENT) received_ = WSACreateEvent();
+    WSAResetEvent(received_);
     WSAOVERLAPPED pending{};
-    pending.hEvent = WSACreateEvent();
+    pending.hEvent = received_;
     DWORD got = 0;
     DWORD flags = 0;
     bool ok = WSARecv(Native(s), &area, 1, &got, &flags, &pending, nullptr) == 0;
@@ -187,16 +190,11 @@ class SystemSocketApi final : public SocketApi {
         // data must outlive the receive: cancel it and wait for its end.
         CancelIoEx(reinterpret_cast<HANDLE>(Native(s)), &pending);
         WSAGetOverlappedResult(Native(s), &pending, &got, TRUE, &flags);
-        WSACloseEvent(pending.hEvent);
         throw;
       }
       ok = WSAGetOverlappedResult(Native(s), &pending, &got, FALSE, &flags) != FALSE;
     }
-    const int error = WSAGetLastError();
-    WSACloseEvent(pending.hEvent);
-    if (ok) return static_cast<long>(got);
-    WSASetLastError(error);
-    return -1;
+    return ok ? static_cast<long>(got) : -1;
 #else
     if (!awaitReady(s, POLLIN)) return -1;
     const ssize_t got = ::recv(Native(s), data, size, 0);
@@ -276,6 +274,9 @@ class SystemSocketApi final : public SocketApi {
 
   WaitHook hook_;
   std::chrono::steady_clock::time_point lastWait_;
+#ifdef _WIN32
+  WSAEVENT received_ = WSA_INVALID_EVENT;
+#endif
 };
 
 }  // namespace
