@@ -126,6 +126,9 @@ void TestServer::serve() {
       } while (reply.endless && sending && !stop_);
       while (reply.stall && !stop_) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       if (reply.reset) {
+        // Let the client's receive be waiting first: Wine reports a reset
+        // that comes before it as a plain end.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const linger hard{1, 0};  // close with RST
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, OptionValue(&hard), sizeof hard);
       }
