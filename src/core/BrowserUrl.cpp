@@ -39,25 +39,24 @@ std::string GetBrowserUrl(shell::ShellApi& api, std::string_view prefix) {
 
   std::int32_t count = 0;
   Check(api, list->count(count));
-  bool askedForMore = false;
-  for (std::int32_t i = 0;; ++i) {
-    if (i >= count) {
-      if (askedForMore) break;
-      askedForMore = true;
-      Check(api, list->countMore(count));
-      if (i >= count) break;
+  // The counted windows first; those that cost more to list only when none
+  // of them matched.
+  std::int32_t i = 0;
+  for (const bool more : {false, true}) {
+    if (more) Check(api, list->countMore(count));
+    for (; i < count; ++i) {
+      std::unique_ptr<shell::ShellItem> item;
+      Check(api, list->item(i, item));
+      if (!item) continue;  // closed while the list was read
+
+      const std::unique_ptr<shell::WebBrowser> browser = item->browser();
+      if (!browser) throw Error(std::string(kInterfaceNotSupported));
+
+      std::u16string location;
+      Check(api, browser->locationUrl(location));
+      std::string address = api.toCodePage(location);
+      if (text::StartsTextIgnoreCase(address, wanted)) return address;
     }
-    std::unique_ptr<shell::ShellItem> item;
-    Check(api, list->item(i, item));
-    if (!item) continue;  // closed while the list was read
-
-    const std::unique_ptr<shell::WebBrowser> browser = item->browser();
-    if (!browser) throw Error(std::string(kInterfaceNotSupported));
-
-    std::u16string location;
-    Check(api, browser->locationUrl(location));
-    std::string address = api.toCodePage(location);
-    if (text::StartsTextIgnoreCase(address, wanted)) return address;
   }
   return {};
 }
