@@ -66,7 +66,9 @@ void FormController::SpeedButton1Click() {
 }
 
 void FormController::SpeedButton2Click() {
-  const std::string url = GetBrowserUrl(ports_.shell, std::string(kSiteRoot) + "/");
+  // The user's browser may have moved the site's page to https by itself.
+  const std::string url = GetBrowserUrl(
+      ports_.shell, {std::string(kSiteRoot) + "/", std::string(kSiteRootHttps) + "/"});
   if (!url.empty()) view_.setUrlText(url);
 }
 

@@ -76,6 +76,13 @@ TEST_F(FormControllerTest, ButtonsFillTheFieldOrShowTheErrorWithTitleAndFullStop
   shell_.windows = {FakeWindow::Browser(site + u"/x")};
   form_.perform(&FormController::SpeedButton2Click);
   EXPECT_EQ(view_.url, std::string(kSiteRoot) + "/x");
+  // The site's https form too, the first in the list winning either way.
+  const std::u16string host(kSiteHost.begin(), kSiteHost.end());
+  shell_.windows = {FakeWindow::Browser(u"https://other.example/"),
+                    FakeWindow::Browser(u"HTTPS://" + host + u"/y"),
+                    FakeWindow::Browser(site + u"/x")};
+  form_.perform(&FormController::SpeedButton2Click);
+  EXPECT_EQ(view_.url, "HTTPS://" + kSiteHost + "/y");
 
   // A failed run keeps the lines; the resolver's message has its full stop.
   view_.url = "http://nowhere.invalid/servlet/p1";

@@ -14,6 +14,7 @@ namespace quillo {
 namespace {
 
 using shell::CallResult;
+using shell::testing::FakeList;
 using shell::testing::FakeShell;
 using shell::testing::FakeWindow;
 
@@ -55,7 +56,7 @@ class GetBrowserUrlMatch : public testing::TestWithParam<MatchCase> {};
 TEST_P(GetBrowserUrlMatch, FindsTheFirstWindowWithThePrefix) {
   FakeShell shell;
   shell.windows = GetParam().windows;
-  EXPECT_EQ(GetBrowserUrl(shell, GetParam().prefix), GetParam().expected);
+  EXPECT_EQ(GetBrowserUrl(shell, {GetParam().prefix}), GetParam().expected);
   EXPECT_EQ(shell.liveObjects(), 0);
 }
 
@@ -108,7 +109,7 @@ TEST(GetBrowserUrl, StopsAtTheFirstMatchInListOrder) {
   FakeShell shell;
   shell.windows = {FakeWindow::Browser(u"http://other.example/"), FakeWindow::Closed(),
                    FakeWindow::Browser(Site(u"1")), FakeWindow::Browser(Site(u"2"))};
-  EXPECT_EQ(GetBrowserUrl(shell, kPrefix), SiteCp932("1"));
+  EXPECT_EQ(GetBrowserUrl(shell, {kPrefix}), SiteCp932("1"));
   EXPECT_EQ(shell.calls,
             (std::vector<std::string>{"create", "count", "item 0", "browser 0", "url 0", "item 1",
                                       "item 2", "browser 2", "url 2"}));
@@ -119,8 +120,79 @@ TEST(GetBrowserUrl, FalseCountsAsSuccess) {
   shell.windows = {FakeWindow::Browser(Site(u"a"))};
   shell.countResult = {shell::kFalse, "ignored"};
   shell.windows[0].urlResult = {shell::kFalse, {}};
-  EXPECT_EQ(GetBrowserUrl(shell, kPrefix), SiteCp932("a"));
+  EXPECT_EQ(GetBrowserUrl(shell, {kPrefix}), SiteCp932("a"));
 }
+
+FakeList Listing(std::vector<FakeWindow> windows) {
+  FakeList list;
+  list.windows = std::move(windows);
+  return list;
+}
+
+// The lists in order: a later list is made only when the earlier ones had no
+// match, and a broken list does not hide a match in a later one.
+TEST(GetBrowserUrl, LaterListMadeOnlyWhenNoEarlierOneMatched) {
+  FakeShell shell;
+  shell.windows = {FakeWindow::Browser(Site(u"shell"))};
+  shell.laterLists = {Listing({FakeWindow::Browser(Site(u"tab"))})};
+  EXPECT_EQ(GetBrowserUrl(shell, {kPrefix}), SiteCp932("shell"));
+  EXPECT_EQ(shell.calls,
+            (std::vector<std::string>{"create", "count", "item 0", "browser 0", "url 0"}));
+}
+
+struct ListsCase {
+  const char* name;
+  std::function<void(FakeShell&)> breakLists;
+  std::string address;  // or, when empty, the message raised
+  std::string message;
+};
+
+class GetBrowserUrlLists : public testing::TestWithParam<ListsCase> {};
+
+TEST_P(GetBrowserUrlLists, FindsTheFirstMatchOrRaisesTheFirstFailure) {
+  FakeShell shell;
+  shell.windows = {FakeWindow::Browser(u"http://other.example/")};
+  shell.laterLists = {Listing({FakeWindow::Browser(u"about:blank")}),
+                      Listing({FakeWindow::Browser(u"http://other.example/2")})};
+  GetParam().breakLists(shell);
+  std::string address, message;
+  try {
+    address = GetBrowserUrl(shell, {kPrefix});
+  } catch (const Error& e) {
+    message = e.message();
+  }
+  EXPECT_EQ(address, GetParam().address);
+  EXPECT_EQ(message, GetParam().message);
+  EXPECT_EQ(shell.liveObjects(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GetBrowserUrlLists,
+    testing::Values(
+        ListsCase{"WindowWithoutBrowserDoesNotHideALaterList",
+                  [](FakeShell& s) {
+                    s.windows = {FakeWindow::WithoutBrowser(), FakeWindow::Browser(Site(u"a"))};
+                    s.laterLists[1].windows.push_back(FakeWindow::Browser(Site(u"tab")));
+                  },
+                  SiteCp932("tab"), ""},
+        ListsCase{"FailedCreationDoesNotHideALaterList",
+                  [](FakeShell& s) {
+                    s.createResult = {kClassNotRegistered, "no class"};
+                    s.laterLists[0].windows.push_back(FakeWindow::Browser(Site(u"tab")));
+                  },
+                  SiteCp932("tab"), ""},
+        ListsCase{"FirstFailureWhenNoListMatches",
+                  [](FakeShell& s) {
+                    s.windows[0].itemResult = {shell::kFail, "shell broken"};
+                    s.laterLists[1].countResult = {shell::kFail, "sessions unreadable"};
+                  },
+                  "", "shell broken"},
+        ListsCase{"FailureOfALaterListWhenTheFirstHasNoMatch",
+                  [](FakeShell& s) {
+                    s.laterLists[0].countResult = {shell::kFail, "sessions unreadable"};
+                  },
+                  "", "sessions unreadable"}),
+    [](const testing::TestParamInfo<ListsCase>& row) { return row.param.name; });
 
 struct FailureCase {
   const char* name;
@@ -136,7 +208,7 @@ TEST_P(GetBrowserUrlFailure, RaisesTheChosenMessageAndReleasesEverything) {
                    FakeWindow::Browser(u"http://other.example/2"), FakeWindow::Browser(Site(u"a"))};
   GetParam().arrange(shell);
   try {
-    GetBrowserUrl(shell, kPrefix);
+    GetBrowserUrl(shell, {kPrefix});
     FAIL() << "no error raised";
   } catch (const Error& e) {
     EXPECT_EQ(e.message(), GetParam().message);
