@@ -120,7 +120,7 @@ TEST_F(FormControllerTest, CloseDuringAStalledOrTricklingRunEndsItAndThenTheWind
     view.url = "http://" + kSiteHost + "/servlet/p1";
     int waits = 0;
     view.onProcessEvents = [&] {
-      ++waits;
+      if (++waits == 1) return;  // the first status's own slice
       form.perform(&FormController::SpeedButton3Click);
       EXPECT_FALSE(form.requestClose());
     };
@@ -128,7 +128,7 @@ TEST_F(FormControllerTest, CloseDuringAStalledOrTricklingRunEndsItAndThenTheWind
     const auto start = std::chrono::steady_clock::now();
     form.perform(&FormController::SpeedButton3Click);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(waits, 2);
     EXPECT_EQ(view.events, (std::vector<std::string>{"started", "ended", "closed"}));
     EXPECT_TRUE(view.boxes.empty());
     EXPECT_EQ(view.lines, std::vector<std::string>{"Memo1"});
