@@ -118,9 +118,12 @@ TEST_F(FormControllerTest, CloseDuringAStalledOrTricklingRunEndsItAndThenTheWind
     FormController form(Ports{slow.sockets(), shell_, SystemLauncher()}, view, "quillo");
     form.FormCreate();
     view.url = "http://" + kSiteHost + "/servlet/p1";
-    int waits = 0;
+    // The close comes once the run waits on its last connection, however
+    // many slices the window had before.
+    bool asked = false;
     view.onProcessEvents = [&] {
-      if (++waits == 1) return;  // the first status's own slice
+      if (asked || slow.requests().size() < replies.size()) return;
+      asked = true;
       form.perform(&FormController::SpeedButton3Click);
       EXPECT_FALSE(form.requestClose());
     };
@@ -128,7 +131,7 @@ TEST_F(FormControllerTest, CloseDuringAStalledOrTricklingRunEndsItAndThenTheWind
     const auto start = std::chrono::steady_clock::now();
     form.perform(&FormController::SpeedButton3Click);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-    EXPECT_EQ(waits, 2);
+    EXPECT_TRUE(asked);
     EXPECT_EQ(view.events, (std::vector<std::string>{"started", "ended", "closed"}));
     EXPECT_TRUE(view.boxes.empty());
     EXPECT_EQ(view.lines, std::vector<std::string>{"Memo1"});

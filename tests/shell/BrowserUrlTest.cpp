@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,7 +15,6 @@ namespace quillo {
 namespace {
 
 using shell::CallResult;
-using shell::testing::FakeList;
 using shell::testing::FakeShell;
 using shell::testing::FakeWindow;
 
@@ -123,28 +123,14 @@ TEST(GetBrowserUrl, FalseCountsAsSuccess) {
   EXPECT_EQ(GetBrowserUrl(shell, {kPrefix}), SiteCp932("a"));
 }
 
-FakeList Listing(std::vector<FakeWindow> windows) {
-  FakeList list;
-  list.windows = std::move(windows);
-  return list;
-}
-
-// The lists in order: a later list is made only when the earlier ones had no
-// match, and a broken list does not hide a match in a later one.
-TEST(GetBrowserUrl, LaterListMadeOnlyWhenNoEarlierOneMatched) {
-  FakeShell shell;
-  shell.windows = {FakeWindow::Browser(Site(u"shell"))};
-  shell.laterLists = {Listing({FakeWindow::Browser(Site(u"tab"))})};
-  EXPECT_EQ(GetBrowserUrl(shell, {kPrefix}), SiteCp932("shell"));
-  EXPECT_EQ(shell.calls,
-            (std::vector<std::string>{"create", "count", "item 0", "browser 0", "url 0"}));
-}
-
+// The lists in order, each made only when the earlier ones had no match; a
+// broken list does not hide a match in a later one.
 struct ListsCase {
   const char* name;
-  std::function<void(FakeShell&)> breakLists;
+  std::function<void(FakeShell&)> arrange;
   std::string address;  // or, when empty, the message raised
   std::string message;
+  std::ptrdiff_t made;  // lists created
 };
 
 class GetBrowserUrlLists : public testing::TestWithParam<ListsCase> {};
@@ -152,9 +138,9 @@ class GetBrowserUrlLists : public testing::TestWithParam<ListsCase> {};
 TEST_P(GetBrowserUrlLists, FindsTheFirstMatchOrRaisesTheFirstFailure) {
   FakeShell shell;
   shell.windows = {FakeWindow::Browser(u"http://other.example/")};
-  shell.laterLists = {Listing({FakeWindow::Browser(u"about:blank")}),
-                      Listing({FakeWindow::Browser(u"http://other.example/2")})};
-  GetParam().breakLists(shell);
+  shell.laterLists.resize(2);
+  shell.laterLists[0].windows = {FakeWindow::Browser(u"about:blank")};
+  GetParam().arrange(shell);
   std::string address, message;
   try {
     address = GetBrowserUrl(shell, {kPrefix});
@@ -163,35 +149,41 @@ TEST_P(GetBrowserUrlLists, FindsTheFirstMatchOrRaisesTheFirstFailure) {
   }
   EXPECT_EQ(address, GetParam().address);
   EXPECT_EQ(message, GetParam().message);
+  EXPECT_EQ(std::count_if(shell.calls.begin(), shell.calls.end(),
+                          [](const std::string& call) { return call.ends_with("create"); }),
+            GetParam().made);
   EXPECT_EQ(shell.liveObjects(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, GetBrowserUrlLists,
     testing::Values(
+        ListsCase{"MatchInTheFirstLeavesTheOthersUnmade",
+                  [](FakeShell& s) { s.windows.push_back(FakeWindow::Browser(Site(u"a"))); },
+                  SiteCp932("a"), "", 1},
         ListsCase{"WindowWithoutBrowserDoesNotHideALaterList",
                   [](FakeShell& s) {
                     s.windows = {FakeWindow::WithoutBrowser(), FakeWindow::Browser(Site(u"a"))};
-                    s.laterLists[1].windows.push_back(FakeWindow::Browser(Site(u"tab")));
+                    s.laterLists[1].windows = {FakeWindow::Browser(Site(u"tab"))};
                   },
-                  SiteCp932("tab"), ""},
+                  SiteCp932("tab"), "", 3},
         ListsCase{"FailedCreationDoesNotHideALaterList",
                   [](FakeShell& s) {
                     s.createResult = {kClassNotRegistered, "no class"};
-                    s.laterLists[0].windows.push_back(FakeWindow::Browser(Site(u"tab")));
+                    s.laterLists[0].windows = {FakeWindow::Browser(Site(u"tab"))};
                   },
-                  SiteCp932("tab"), ""},
+                  SiteCp932("tab"), "", 2},
         ListsCase{"FirstFailureWhenNoListMatches",
                   [](FakeShell& s) {
                     s.windows[0].itemResult = {shell::kFail, "shell broken"};
                     s.laterLists[1].countResult = {shell::kFail, "sessions unreadable"};
                   },
-                  "", "shell broken"},
+                  "", "shell broken", 3},
         ListsCase{"FailureOfALaterListWhenTheFirstHasNoMatch",
                   [](FakeShell& s) {
                     s.laterLists[0].countResult = {shell::kFail, "sessions unreadable"};
                   },
-                  "", "sessions unreadable"}),
+                  "", "sessions unreadable", 3}),
     [](const testing::TestParamInfo<ListsCase>& row) { return row.param.name; });
 
 struct FailureCase {
