@@ -34,9 +34,6 @@ std::string FromQString(const QString& text) {
   return quillo::cp932::FromUtf16(text.toStdU16String());
 }
 
-// Longest a burst of appended lines waits for its repaint.
-constexpr qint64 kFrameMs = 16;
-
 QFont FormFont() {
   // "ＭＳ ゴシック" where present, otherwise a Japanese gothic face of the same
   // build that free systems ship.
@@ -82,13 +79,9 @@ class TForm1::View final : public quillo::FormView, private QObject {
 
   void setStatus(std::string_view status) override {
     form_.statusText_->setText(ToQString(status));
-    form_.showProgress(true);
   }
 
-  void clearLines() override {
-    form_.Memo1->clear();
-    form_.showProgress(false);
-  }
+  void clearLines() override { form_.Memo1->clear(); }
 
   // The line and its line break go in at the end, so the area always ends
   // on an empty line and the first line after a clear is the first line.
@@ -96,7 +89,6 @@ class TForm1::View final : public quillo::FormView, private QObject {
     QTextCursor end(form_.Memo1->document());
     end.movePosition(QTextCursor::End);
     end.insertText(ToQString(line) + QLatin1Char('\n'));
-    form_.showProgress(false);
   }
 
   void setUrlText(std::string_view url) override { form_.Edit1->setText(ToQString(url)); }
@@ -111,7 +103,6 @@ class TForm1::View final : public quillo::FormView, private QObject {
   // While a run lasts, the window takes no user input: the run is using
   // PageLinks and the controls.
   void runStarted() override {
-    form_.sinceShown_.start();
     // Appending thousands of lines must not pile up undo steps.
     form_.Memo1->setUndoRedoEnabled(false);
     QCoreApplication::instance()->installEventFilter(this);
@@ -122,7 +113,7 @@ class TForm1::View final : public quillo::FormView, private QObject {
     form_.Memo1->setUndoRedoEnabled(true);
   }
 
-  void processEvents() override { form_.showProgress(true); }
+  void processEvents() override { form_.showProgress(); }
 
   void closeWindow() override { form_.close(); }
 
@@ -240,14 +231,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
-void TForm1::showProgress(bool now) {
-  if (!now && sinceShown_.elapsed() < kFrameMs) return;
+void TForm1::showProgress() {
   // The area follows the lines as they come in.
   Memo1->moveCursor(QTextCursor::End);
   // Paints what changed and hears the desktop; the view's filter keeps user
   // input out meanwhile.
   QCoreApplication::processEvents();
-  sinceShown_.start();
 }
 
 QString ApplicationTitleOf(const QString& executablePath) {

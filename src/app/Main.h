@@ -4,7 +4,6 @@
 // the result area and the status bar. It builds and draws the controls;
 // what it does is core/FormController's, which its events go to.
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -51,14 +50,12 @@ class TForm1 : public QMainWindow {
  private:
   class View;
 
-  // Lets the status bar and the result area repaint during a run; line
-  // appends are coalesced to about one repaint per frame.
-  void showProgress(bool now);
+  // Lets the status bar and the result area repaint during a run.
+  void showProgress();
 
   QLabel* statusText_;
   std::unique_ptr<View> view_;
   std::unique_ptr<quillo::FormController> controller_;
-  QElapsedTimer sinceShown_;
 };
 
 // The application's title from the executable's path: its file name cut

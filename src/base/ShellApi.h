@@ -1,12 +1,13 @@
 #pragma once
 
-// The list of open browser windows, shaped like the Windows shell's window
-// list (IShellWindows with IWebBrowser2 items) so that one lookup works over
-// every platform's source of window addresses: the port through which the
-// core's GetBrowserUrl asks. Windows implements it over the shell
-// (SHDocVw_TLB.cpp) followed by the running browsers' sessions; Linux over
-// those sessions alone (ShellWindowsLinux.cpp); tests hand in their own.
+// The lists of open browser windows, each shaped like the Windows shell's
+// window list (IShellWindows with IWebBrowser2 items) so that one lookup
+// works over every platform's sources of window addresses: the port through
+// which the core's GetBrowserUrl asks. Windows has two lists, the shell's
+// own (SHDocVw_TLB.cpp) and the running browsers' tabs; Linux the tabs
+// alone (ShellWindowsLinux.cpp); tests hand in their own.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -53,10 +54,6 @@ class ShellWindowList {
  public:
   virtual ~ShellWindowList() = default;
   virtual CallResult count(std::int32_t& count) = 0;
-  // Asked once, when the search gets past the counted windows: the new total
-  // with the windows that follow, which cost more to list (the running
-  // browsers' tabs after the Windows shell's own windows). None by default.
-  virtual CallResult countMore(std::int32_t&) { return {}; }
   // The window at index (0-based). A successful call may leave item empty:
   // the window closed while the list was being read.
   virtual CallResult item(std::int32_t index, std::unique_ptr<ShellItem>& item) = 0;
@@ -66,10 +63,15 @@ class ShellWindowList {
 class ShellApi {
  public:
   virtual ~ShellApi() = default;
-  // A new window list (CoShellWindows create). A failed creation returns its
-  // code and leaves list empty; an object that was created but lacks the
-  // window-list interface is reported as success with list left empty.
-  virtual CallResult createWindowList(std::unique_ptr<ShellWindowList>& list) = 0;
+  // How many window lists there are; they are searched in index order, and
+  // each is made only when the search gets to it.
+  virtual std::size_t listCount() = 0;
+  // A new window list number index (CoShellWindows create for the shell's).
+  // A failed creation returns its code and leaves list empty; an object that
+  // was created but lacks the window-list interface is reported as success
+  // with list left empty.
+  virtual CallResult createWindowList(std::size_t index,
+                                      std::unique_ptr<ShellWindowList>& list) = 0;
   // The system's message text for code (CP932) as fetched into a 256-byte
   // area, not trimmed; empty when the system has none or it does not fit.
   virtual std::string systemMessage(std::int32_t code) = 0;

@@ -17,9 +17,10 @@ namespace quillo::net {
 using SocketHandle = std::intptr_t;
 inline constexpr SocketHandle kInvalidSocket = -1;
 
-// Runs between the short slices in which connect, send and recv wait for the
-// network, so that a window can paint and hear a close request meanwhile. It
-// may throw to abandon the waiting call.
+// Runs as connect, send and recv begin and between the short slices in which
+// they wait for the network, so that a window can paint and hear a close
+// request meanwhile; it decides itself how often that is worth it. It may
+// throw to abandon the waiting call.
 using WaitHook = std::function<void()>;
 
 class SocketApi {

@@ -1,6 +1,8 @@
 #include "core/BrowserUrl.h"
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "base/Error.h"
 #include "core/TextRules.h"
@@ -26,38 +28,52 @@ void Check(shell::ShellApi& api, const shell::CallResult& result) {
   if (result.failed()) throw Error(CallMessage(api, result));
 }
 
-}  // namespace
-
-std::string GetBrowserUrl(shell::ShellApi& api, std::string_view prefix) {
-  const std::string_view wanted = prefix.empty() ? kDefaultPrefix : prefix;
-
-  // Every list and item below is owned by a unique_ptr, so each exit,
-  // raised or returned, releases them.
+// The first address in list index with one of prefixes.
+std::optional<std::string> SearchList(shell::ShellApi& api, std::size_t index,
+                                      const std::vector<std::string_view>& prefixes) {
+  // The list and its items are owned by unique_ptrs, so each exit, raised or
+  // returned, releases them.
   std::unique_ptr<shell::ShellWindowList> list;
-  Check(api, api.createWindowList(list));
+  Check(api, api.createWindowList(index, list));
   if (!list) throw Error(std::string(kInterfaceNotSupported));
 
   std::int32_t count = 0;
   Check(api, list->count(count));
-  // The counted windows first; those that cost more to list only when none
-  // of them matched.
-  std::int32_t i = 0;
-  for (const bool more : {false, true}) {
-    if (more) Check(api, list->countMore(count));
-    for (; i < count; ++i) {
-      std::unique_ptr<shell::ShellItem> item;
-      Check(api, list->item(i, item));
-      if (!item) continue;  // closed while the list was read
+  for (std::int32_t i = 0; i < count; ++i) {
+    std::unique_ptr<shell::ShellItem> item;
+    Check(api, list->item(i, item));
+    if (!item) continue;  // closed while the list was read
 
-      const std::unique_ptr<shell::WebBrowser> browser = item->browser();
-      if (!browser) throw Error(std::string(kInterfaceNotSupported));
+    const std::unique_ptr<shell::WebBrowser> browser = item->browser();
+    if (!browser) throw Error(std::string(kInterfaceNotSupported));
 
-      std::u16string location;
-      Check(api, browser->locationUrl(location));
-      std::string address = api.toCodePage(location);
-      if (text::StartsTextIgnoreCase(address, wanted)) return address;
+    std::u16string location;
+    Check(api, browser->locationUrl(location));
+    std::string address = api.toCodePage(location);
+    for (const std::string_view prefix : prefixes) {
+      if (text::StartsTextIgnoreCase(address, prefix)) return address;
     }
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string GetBrowserUrl(shell::ShellApi& api, std::initializer_list<std::string_view> prefixes) {
+  std::vector<std::string_view> wanted;
+  for (const std::string_view prefix : prefixes) {
+    wanted.push_back(prefix.empty() ? kDefaultPrefix : prefix);
+  }
+  // A broken list must not hide a site window that a later one shows.
+  std::optional<Error> firstFailure;
+  for (std::size_t index = 0; index < api.listCount(); ++index) {
+    try {
+      if (std::optional<std::string> address = SearchList(api, index, wanted)) return *address;
+    } catch (const Error& e) {
+      if (!firstFailure) firstFailure = e;
+    }
+  }
+  if (firstFailure) throw *firstFailure;
   return {};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -8,12 +9,13 @@
 namespace quillo {
 
 // The address (CP932) of the first open browser window whose address begins
-// with prefix, compared without regard to case; empty when there is none.
-// An empty prefix means "http:". Windows are taken in the window list's own
-// order (base/ShellApi.h), those that follow the counted ones asked for
-// only when none of those matched. Raises Error when the list cannot be
-// asked, and "Interface not supported" when a window before the match has no
-// browser interface.
-std::string GetBrowserUrl(shell::ShellApi& api, std::string_view prefix);
+// with one of prefixes, compared without regard to case; empty when there is
+// none. An empty prefix means "http:". The platform's window lists are
+// searched in their order (base/ShellApi.h), each window in its list's own
+// order, and a list is made only when none before it had a match. A list
+// that fails (a failed call, a window without the browser interface before
+// the match) is left for the next; only when no list has a match does the
+// first failure's Error reach the caller.
+std::string GetBrowserUrl(shell::ShellApi& api, std::initializer_list<std::string_view> prefixes);
 
 }  // namespace quillo

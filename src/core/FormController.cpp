@@ -1,5 +1,6 @@
 #include "core/FormController.h"
 
+#include <chrono>
 #include <utility>
 
 #include "core/BrowserUrl.h"
@@ -14,6 +15,10 @@ namespace {
 // std::exception, so no handler on the way turns it into a message.
 struct RunAbandoned {};
 
+// How often a run lets the window show its progress: a frame of a 60 Hz
+// screen.
+constexpr std::chrono::milliseconds kFrame{16};
+
 }  // namespace
 
 // The run's view while it lasts: the window, and a way out after each of its
@@ -24,10 +29,7 @@ class FormController::RunScope final : public RunView {
   explicit RunScope(FormController& form) : form_(form) {
     form_.running_ = true;
     form_.view_.runStarted();
-    form_.ports_.sockets.setWaitHook([this] {
-      form_.view_.processEvents();
-      leaveIfClosing();
-    });
+    form_.ports_.sockets.setWaitHook([this] { yield(false); });
   }
   ~RunScope() override {
     form_.ports_.sockets.setWaitHook({});
@@ -38,22 +40,33 @@ class FormController::RunScope final : public RunView {
   RunScope& operator=(const RunScope&) = delete;
 
   std::string urlText() override { return form_.view_.urlText(); }
+  // A new status is shown at once; lines and network waits, which come by
+  // the thousand, at most once a frame.
   void setStatus(std::string_view status) override {
     form_.view_.setStatus(status);
-    leaveIfClosing();
+    yield(true);
   }
   void clearLines() override { form_.view_.clearLines(); }
   void appendLine(std::string_view line) override {
     form_.view_.appendLine(line);
-    leaveIfClosing();
+    yield(false);
   }
 
  private:
-  void leaveIfClosing() const {
+  // The window's slice, the one place that decides when it comes: it shows
+  // what changed and hears the desktop, and the run ends here when a close
+  // was asked for.
+  void yield(bool now) {
+    const auto at = std::chrono::steady_clock::now();
+    if (now || at - lastSlice_ >= kFrame) {
+      form_.view_.processEvents();
+      lastSlice_ = std::chrono::steady_clock::now();
+    }
     if (form_.closeRequested_) throw RunAbandoned{};
   }
 
   FormController& form_;
+  std::chrono::steady_clock::time_point lastSlice_ = std::chrono::steady_clock::now();
 };
 
 FormController::FormController(const Ports& ports, FormView& view, std::string title)
@@ -66,7 +79,9 @@ void FormController::SpeedButton1Click() {
 }
 
 void FormController::SpeedButton2Click() {
-  const std::string url = GetBrowserUrl(ports_.shell, std::string(kSiteRoot) + "/");
+  // The user's browser may have moved the site's page to https by itself.
+  const std::string url = GetBrowserUrl(
+      ports_.shell, {std::string(kSiteRoot) + "/", std::string(kHttpsSiteRoot) + "/"});
   if (!url.empty()) view_.setUrlText(url);
 }
 

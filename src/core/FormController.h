@@ -27,8 +27,9 @@ class FormView : public RunView {
   // also shows whatever the run appended, however it ended.
   virtual void runStarted() = 0;
   virtual void runEnded() = 0;
-  // Paints and answers the desktop (a close request among it) while a run
-  // waits for the network.
+  // Shows what the run changed, paints and answers the desktop (a close
+  // request among it): the window's slice during a run, which the controller
+  // gives it after a new status and at most once a frame otherwise.
   virtual void processEvents() = 0;
   // Closes the window as at any close; the program ends with it.
   virtual void closeWindow() = 0;

@@ -73,47 +73,10 @@ class OpenTabList final : public ShellWindowList {
   std::vector<std::u16string> urls_;
 };
 
-// The shell's windows, then the tabs, which are read only when the search
-// gets past the shell's windows: a site window there is found even when no
-// session can be read.
-class ShellThenTabs final : public ShellWindowList {
- public:
-  ShellThenTabs(std::unique_ptr<ShellWindowList> shell, TabSource listTabs)
-      : shell_(std::move(shell)), tabs_(std::move(listTabs)) {}
-
-  CallResult count(std::int32_t& count) override {
-    CallResult result = shell_->count(count);
-    shellCount_ = result.failed() ? 0 : count;
-    return result;
-  }
-
-  CallResult countMore(std::int32_t& count) override {
-    std::int32_t tabs = 0;
-    CallResult result = tabs_.count(tabs);
-    if (!result.failed()) count = shellCount_ + tabs;
-    return result;
-  }
-
-  CallResult item(std::int32_t index, std::unique_ptr<ShellItem>& item) override {
-    if (index < shellCount_) return shell_->item(index, item);
-    return tabs_.item(index - shellCount_, item);
-  }
-
- private:
-  std::unique_ptr<ShellWindowList> shell_;
-  OpenTabList tabs_;
-  std::int32_t shellCount_ = 0;
-};
-
 }  // namespace
 
 std::unique_ptr<ShellWindowList> MakeOpenTabList(TabSource listTabs) {
   return std::make_unique<OpenTabList>(std::move(listTabs));
-}
-
-std::unique_ptr<ShellWindowList> MakeShellThenTabsList(std::unique_ptr<ShellWindowList> shell,
-                                                       TabSource listTabs) {
-  return std::make_unique<ShellThenTabs>(std::move(shell), std::move(listTabs));
 }
 
 std::u16string Utf16FromUtf8(std::string_view utf8) {

@@ -2,7 +2,7 @@
 
 // The running browsers' open tabs (platform/browser) as a window list: each
 // tab is one window that offers the browser interface, its address being the
-// tab's current one. Linux's whole list; on Windows it follows the shell's.
+// tab's current one. Linux's only list; on Windows the one after the shell's.
 
 #include <functional>
 #include <memory>
@@ -23,11 +23,6 @@ using TabSource = std::function<std::vector<browser::OpenTab>()>;
 // description. An index past the end gives S_FALSE and no window, as the
 // shell does.
 std::unique_ptr<ShellWindowList> MakeOpenTabList(TabSource listTabs);
-
-// The windows of shell, then (from countMore on) the tabs that listTabs
-// returns, asked only then.
-std::unique_ptr<ShellWindowList> MakeShellThenTabsList(std::unique_ptr<ShellWindowList> shell,
-                                                       TabSource listTabs);
 
 // UTF-8 to UTF-16; each ill-formed sequence (its maximal part) becomes
 // U+FFFD.

@@ -125,15 +125,19 @@ class WindowList final : public shell::ShellWindowList {
 
 class WindowsShell final : public shell::ShellApi {
  public:
-  shell::CallResult createWindowList(std::unique_ptr<shell::ShellWindowList>& list) override {
+  // Today's shell lists File Explorer windows only: the running browsers'
+  // tabs follow its windows.
+  std::size_t listCount() override { return 2; }
+
+  shell::CallResult createWindowList(std::size_t index,
+                                     std::unique_ptr<shell::ShellWindowList>& list) override {
+    if (index > 0) {
+      list = shell::MakeOpenTabList([] { return browser::ListOpenTabs(); });
+      return {};
+    }
     IShellWindows* windows = nullptr;
     const HRESULT result = CoShellWindows::Create(&windows);
-    // Today's shell lists File Explorer windows only: the running browsers'
-    // tabs follow its windows.
-    if (windows != nullptr) {
-      list = shell::MakeShellThenTabsList(std::make_unique<WindowList>(windows),
-                                          [] { return browser::ListOpenTabs(); });
-    }
+    if (windows != nullptr) list = std::make_unique<WindowList>(windows);
     // A creation's failure is told by its code alone.
     shell::CallResult outcome;
     outcome.code = static_cast<std::int32_t>(result);

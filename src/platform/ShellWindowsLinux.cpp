@@ -1,5 +1,5 @@
 // Linux has no shared list of browser windows: the running browsers' open
-// tabs are the whole list.
+// tabs are the only list.
 
 #include "platform/Codepage.h"
 #include "platform/OpenTabList.h"
@@ -10,7 +10,9 @@ namespace {
 
 class LinuxShell final : public ShellApi {
  public:
-  CallResult createWindowList(std::unique_ptr<ShellWindowList>& list) override {
+  std::size_t listCount() override { return 1; }
+
+  CallResult createWindowList(std::size_t, std::unique_ptr<ShellWindowList>& list) override {
     list = MakeOpenTabList([] { return browser::ListOpenTabs(); });
     return {};
   }

@@ -17,7 +17,6 @@
 #include <cerrno>
 #endif
 
-#include <chrono>
 #include <utility>
 
 #include "platform/Codepage.h"
@@ -138,7 +137,7 @@ class SystemSocketApi final : public SocketApi {
     to.sin_family = AF_INET;
     to.sin_port = htons(port);
     to.sin_addr.s_addr = address;
-    paced();
+    runHook();
     SetBlocking(Native(s), false);
     bool connected = ::connect(Native(s), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
     if (!connected && (WouldBlock() || Interrupted())) connected = awaitReady(s, POLLOUT, true);
@@ -152,7 +151,7 @@ class SystemSocketApi final : public SocketApi {
   // As much as the socket takes now, waiting in slices until it takes
   // something: a server that reads nothing must not hold the caller.
   long send(SocketHandle s, const char* data, std::size_t size) override {
-    paced();
+    runHook();
     SetBlocking(Native(s), false);
     long sent = -1;
     while ((sent = sendOnce(s, data, size)) < 0 && (WouldBlock() || Interrupted())) {
@@ -169,32 +168,47 @@ class SystemSocketApi final : public SocketApi {
   // (Windows keeps it for later ones too). Overlapped on Windows, so that it
   // can wait in slices; elsewhere it starts once the socket is ready.
   long recv(SocketHandle s, char* data, std::size_t size) override {
-    paced();
+    runHook();
 #ifdef _WIN32
-    WSABUF area{static_cast<ULONG>(size), data};
     // One event for every receive: a page comes in thousands of them.
-    if (received_ == WSA_INVALID_EVENT) received_ = WSACreateEvent();
+    if (received_ == WSA_INVALID_EVENT && (received_ = WSACreateEvent()) == WSA_INVALID_EVENT) {
+      return -1;  // its code is the last error
+    }
     WSAResetEvent(received_);
+    WSABUF area{static_cast<ULONG>(size), data};
     WSAOVERLAPPED pending{};
     pending.hEvent = received_;
     DWORD got = 0;
     DWORD flags = 0;
-    bool ok = WSARecv(Native(s), &area, 1, &got, &flags, &pending, nullptr) == 0;
-    if (!ok && WSAGetLastError() == WSA_IO_PENDING) {
-      try {
-        while (WSAWaitForMultipleEvents(1, &pending.hEvent, FALSE, kSliceMs, FALSE) ==
-               WSA_WAIT_TIMEOUT) {
-          waited();
-        }
-      } catch (...) {
-        // data must outlive the receive: cancel it and wait for its end.
-        CancelIoEx(reinterpret_cast<HANDLE>(Native(s)), &pending);
-        WSAGetOverlappedResult(Native(s), &pending, &got, TRUE, &flags);
-        throw;
-      }
-      ok = WSAGetOverlappedResult(Native(s), &pending, &got, FALSE, &flags) != FALSE;
+    if (WSARecv(Native(s), &area, 1, &got, &flags, &pending, nullptr) == 0) {
+      return static_cast<long>(got);
     }
-    return ok ? static_cast<long>(got) : -1;
+    if (WSAGetLastError() != WSA_IO_PENDING) return -1;
+    // data and pending must outlive the receive: whatever ends the wait (a
+    // failed wait, the hook throwing), the receive is cancelled and waited
+    // for before they go.
+    struct Outstanding {
+      NativeSocket socket;
+      WSAOVERLAPPED* pending;
+      bool done = false;
+      ~Outstanding() {
+        if (done) return;
+        const int error = WSAGetLastError();
+        CancelIoEx(reinterpret_cast<HANDLE>(socket), pending);
+        DWORD ignored = 0, flags = 0;
+        WSAGetOverlappedResult(socket, pending, &ignored, TRUE, &flags);
+        WSASetLastError(error);
+      }
+    } outstanding{Native(s), &pending};
+    DWORD wait = WSA_WAIT_TIMEOUT;
+    while ((wait = WSAWaitForMultipleEvents(1, &pending.hEvent, FALSE, kSliceMs, FALSE)) ==
+           WSA_WAIT_TIMEOUT) {
+      runHook();
+    }
+    if (wait != WSA_WAIT_EVENT_0) return -1;
+    outstanding.done = true;
+    return WSAGetOverlappedResult(Native(s), &pending, &got, FALSE, &flags) ? static_cast<long>(got)
+                                                                            : -1;
 #else
     if (!awaitReady(s, POLLIN)) return -1;
     const ssize_t got = ::recv(Native(s), data, size, 0);
@@ -204,10 +218,7 @@ class SystemSocketApi final : public SocketApi {
 
   int close(SocketHandle s) override { return CloseNative(Native(s)); }
 
-  void setWaitHook(WaitHook hook) override {
-    hook_ = std::move(hook);
-    lastWait_ = std::chrono::steady_clock::now();
-  }
+  void setWaitHook(WaitHook hook) override { hook_ = std::move(hook); }
 
   std::uint32_t inetAddr(const std::string& text) override {
     return static_cast<std::uint32_t>(inet_addr(text.c_str()));
@@ -255,25 +266,18 @@ class SystemSocketApi final : public SocketApi {
         }
       }
       if (got > 0) return true;
-      waited();
+      runHook();
     }
   }
 
-  void waited() {
-    lastWait_ = std::chrono::steady_clock::now();
+  // Before every call too, not only after a slice of waiting: a server that
+  // trickles its bytes must not hold the caller either. The hook paces
+  // itself.
+  void runHook() {
     if (hook_) hook_();
   }
 
-  // Also between calls that never had to wait: a server that trickles its
-  // bytes must not hold the caller either.
-  void paced() {
-    if (std::chrono::steady_clock::now() - lastWait_ >= std::chrono::milliseconds(kSliceMs)) {
-      waited();
-    }
-  }
-
   WaitHook hook_;
-  std::chrono::steady_clock::time_point lastWait_;
 #ifdef _WIN32
   WSAEVENT received_ = WSA_INVALID_EVENT;
 #endif

@@ -30,6 +30,11 @@ std::string WithDeclaredSize(std::string file, std::uint32_t size) {
   return file;
 }
 
+// A file of one hand-made block: token, literals, offset (little-endian).
+std::string Block(std::uint32_t declared, std::string_view block) {
+  return WithDeclaredSize(std::string("mozLz40\0\0\0\0\0", 12), declared) + std::string(block);
+}
+
 class MozLz4BrokenTest : public ::testing::TestWithParam<BrokenCase> {};
 
 TEST_P(MozLz4BrokenTest, IsRefusedWithReason) {
@@ -59,6 +64,22 @@ INSTANTIATE_TEST_SUITE_P(
                    WithDeclaredSize(kGood, static_cast<std::uint32_t>(kGood.size() * 255)),
                    "beyond what the data holds"},
         BrokenCase{"TruncatedBlock", kGood.substr(0, kGood.size() - 5), "LZ4"},
+        // The decoder's bounds, each by a single sequence.
+        BrokenCase{"OffsetBeforeTheStart",
+                   Block(8, std::string_view("\x10"
+                                             "a\x02\x00",
+                                             4)),
+                   "before the start"},
+        BrokenCase{"MatchPastTheEnd",
+                   Block(4, std::string_view("\x10"
+                                             "a\x01\x00",
+                                             4)),
+                   "larger than declared"},
+        BrokenCase{"LiteralsPastTheEnd",
+                   Block(2,
+                         "\x30"
+                         "abc"),
+                   "larger than declared"},
         BrokenCase{"GarbageBlock", std::string("mozLz40\0\x10\0\0\0\xff\xff\xff\xff", 16), "LZ4"}),
     [](const auto& row) { return row.param.name; });
 

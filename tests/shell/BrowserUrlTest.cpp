@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -55,7 +56,7 @@ class GetBrowserUrlMatch : public testing::TestWithParam<MatchCase> {};
 TEST_P(GetBrowserUrlMatch, FindsTheFirstWindowWithThePrefix) {
   FakeShell shell;
   shell.windows = GetParam().windows;
-  EXPECT_EQ(GetBrowserUrl(shell, GetParam().prefix), GetParam().expected);
+  EXPECT_EQ(GetBrowserUrl(shell, {GetParam().prefix}), GetParam().expected);
   EXPECT_EQ(shell.liveObjects(), 0);
 }
 
@@ -108,7 +109,7 @@ TEST(GetBrowserUrl, StopsAtTheFirstMatchInListOrder) {
   FakeShell shell;
   shell.windows = {FakeWindow::Browser(u"http://other.example/"), FakeWindow::Closed(),
                    FakeWindow::Browser(Site(u"1")), FakeWindow::Browser(Site(u"2"))};
-  EXPECT_EQ(GetBrowserUrl(shell, kPrefix), SiteCp932("1"));
+  EXPECT_EQ(GetBrowserUrl(shell, {kPrefix}), SiteCp932("1"));
   EXPECT_EQ(shell.calls,
             (std::vector<std::string>{"create", "count", "item 0", "browser 0", "url 0", "item 1",
                                       "item 2", "browser 2", "url 2"}));
@@ -119,8 +120,71 @@ TEST(GetBrowserUrl, FalseCountsAsSuccess) {
   shell.windows = {FakeWindow::Browser(Site(u"a"))};
   shell.countResult = {shell::kFalse, "ignored"};
   shell.windows[0].urlResult = {shell::kFalse, {}};
-  EXPECT_EQ(GetBrowserUrl(shell, kPrefix), SiteCp932("a"));
+  EXPECT_EQ(GetBrowserUrl(shell, {kPrefix}), SiteCp932("a"));
 }
+
+// The lists in order, each made only when the earlier ones had no match; a
+// broken list does not hide a match in a later one.
+struct ListsCase {
+  const char* name;
+  std::function<void(FakeShell&)> arrange;
+  std::string address;  // or, when empty, the message raised
+  std::string message;
+  std::ptrdiff_t made;  // lists created
+};
+
+class GetBrowserUrlLists : public testing::TestWithParam<ListsCase> {};
+
+TEST_P(GetBrowserUrlLists, FindsTheFirstMatchOrRaisesTheFirstFailure) {
+  FakeShell shell;
+  shell.windows = {FakeWindow::Browser(u"http://other.example/")};
+  shell.laterLists.resize(2);
+  shell.laterLists[0].windows = {FakeWindow::Browser(u"about:blank")};
+  GetParam().arrange(shell);
+  std::string address, message;
+  try {
+    address = GetBrowserUrl(shell, {kPrefix});
+  } catch (const Error& e) {
+    message = e.message();
+  }
+  EXPECT_EQ(address, GetParam().address);
+  EXPECT_EQ(message, GetParam().message);
+  EXPECT_EQ(std::count_if(shell.calls.begin(), shell.calls.end(),
+                          [](const std::string& call) { return call.ends_with("create"); }),
+            GetParam().made);
+  EXPECT_EQ(shell.liveObjects(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GetBrowserUrlLists,
+    testing::Values(
+        ListsCase{"MatchInTheFirstLeavesTheOthersUnmade",
+                  [](FakeShell& s) { s.windows.push_back(FakeWindow::Browser(Site(u"a"))); },
+                  SiteCp932("a"), "", 1},
+        ListsCase{"WindowWithoutBrowserDoesNotHideALaterList",
+                  [](FakeShell& s) {
+                    s.windows = {FakeWindow::WithoutBrowser(), FakeWindow::Browser(Site(u"a"))};
+                    s.laterLists[1].windows = {FakeWindow::Browser(Site(u"tab"))};
+                  },
+                  SiteCp932("tab"), "", 3},
+        ListsCase{"FailedCreationDoesNotHideALaterList",
+                  [](FakeShell& s) {
+                    s.createResult = {kClassNotRegistered, "no class"};
+                    s.laterLists[0].windows = {FakeWindow::Browser(Site(u"tab"))};
+                  },
+                  SiteCp932("tab"), "", 2},
+        ListsCase{"FirstFailureWhenNoListMatches",
+                  [](FakeShell& s) {
+                    s.windows[0].itemResult = {shell::kFail, "shell broken"};
+                    s.laterLists[1].countResult = {shell::kFail, "sessions unreadable"};
+                  },
+                  "", "shell broken", 3},
+        ListsCase{"FailureOfALaterListWhenTheFirstHasNoMatch",
+                  [](FakeShell& s) {
+                    s.laterLists[0].countResult = {shell::kFail, "sessions unreadable"};
+                  },
+                  "", "sessions unreadable", 3}),
+    [](const testing::TestParamInfo<ListsCase>& row) { return row.param.name; });
 
 struct FailureCase {
   const char* name;
@@ -136,7 +200,7 @@ TEST_P(GetBrowserUrlFailure, RaisesTheChosenMessageAndReleasesEverything) {
                    FakeWindow::Browser(u"http://other.example/2"), FakeWindow::Browser(Site(u"a"))};
   GetParam().arrange(shell);
   try {
-    GetBrowserUrl(shell, kPrefix);
+    GetBrowserUrl(shell, {kPrefix});
     FAIL() << "no error raised";
   } catch (const Error& e) {
     EXPECT_EQ(e.message(), GetParam().message);

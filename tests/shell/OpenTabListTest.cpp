@@ -152,7 +152,7 @@ class SystemListTest : public testing::Test {
 };
 
 TEST_F(SystemListTest, NoBrowserRunningFindsNothing) {
-  EXPECT_EQ(GetBrowserUrl(SystemShell(), std::string(kSiteRoot) + "/"), "");
+  EXPECT_EQ(GetBrowserUrl(SystemShell(), {std::string(kSiteRoot) + "/"}), "");
 }
 
 TEST_F(SystemListTest, FindsTheSitePageAmongTheOpenTabs) {
@@ -161,14 +161,14 @@ TEST_F(SystemListTest, FindsTheSitePageAmongTheOpenTabs) {
                         R"({"entries":[{"url":"http://other.example/"}],"index":1},)"
                         R"({"entries":[{"url":"about:blank"},{"url":")" +
                         site + R"("}],"index":2}]}]})"));
-  EXPECT_EQ(GetBrowserUrl(SystemShell(), std::string(kSiteRoot) + "/"), site);
-  EXPECT_EQ(GetBrowserUrl(SystemShell(), ""), "http://other.example/");
+  EXPECT_EQ(GetBrowserUrl(SystemShell(), {std::string(kSiteRoot) + "/"}), site);
+  EXPECT_EQ(GetBrowserUrl(SystemShell(), {""}), "http://other.example/");
 }
 
 TEST_F(SystemListTest, UnreadableSessionIsReportedWithItsFile) {
   RunningFirefox("not a session");
   try {
-    GetBrowserUrl(SystemShell(), std::string(kSiteRoot) + "/");
+    GetBrowserUrl(SystemShell(), {std::string(kSiteRoot) + "/"});
     FAIL() << "no error raised";
   } catch (const Error& e) {
     EXPECT_NE(e.message().find("recovery.jsonlz4"), std::string::npos) << e.message();

@@ -8,26 +8,36 @@
 namespace quillo::shell::testing {
 
 // Counts itself among the shell's live objects for as long as it exists.
+// Each belongs to one of the shell's lists, and logs its calls under it.
 class FakeObject {
  public:
-  explicit FakeObject(FakeShell& shell) : shell_(shell) { ++shell_.live_; }
+  FakeObject(FakeShell& shell, std::size_t list) : shell_(shell), list_(list) { ++shell_.live_; }
   FakeObject(const FakeObject&) = delete;
   FakeObject& operator=(const FakeObject&) = delete;
   ~FakeObject() { --shell_.live_; }
 
  protected:
+  const FakeList& script() const {
+    return list_ == 0 ? static_cast<const FakeList&>(shell_) : shell_.laterLists.at(list_ - 1);
+  }
+  void log(const std::string& call) {
+    shell_.calls.push_back(list_ == 0 ? call : std::to_string(list_) + " " + call);
+  }
+
   FakeShell& shell_;
+  std::size_t list_;
 };
 
 namespace {
 
 class FakeBrowser final : public WebBrowser, private FakeObject {
  public:
-  FakeBrowser(FakeShell& shell, std::size_t index) : FakeObject(shell), index_(index) {}
+  FakeBrowser(FakeShell& shell, std::size_t list, std::size_t index)
+      : FakeObject(shell, list), index_(index) {}
 
   CallResult locationUrl(std::u16string& url) override {
-    shell_.calls.push_back("url " + std::to_string(index_));
-    const FakeWindow& window = shell_.windows.at(index_);
+    log("url " + std::to_string(index_));
+    const FakeWindow& window = script().windows.at(index_);
     if (!window.urlResult.failed()) url = *window.url;
     return window.urlResult;
   }
@@ -38,37 +48,37 @@ class FakeBrowser final : public WebBrowser, private FakeObject {
 
 class FakeItem final : public ShellItem, private FakeObject {
  public:
-  FakeItem(FakeShell& shell, std::size_t index) : FakeObject(shell), index_(index) {}
+  FakeItem(FakeShell& shell, std::size_t list, std::size_t index)
+      : FakeObject(shell, list), index_(index) {}
 
   std::unique_ptr<WebBrowser> browser() override {
-    shell_.calls.push_back("browser " + std::to_string(index_));
-    if (!shell_.windows.at(index_).url) return nullptr;
-    return std::make_unique<FakeBrowser>(shell_, index_);
+    log("browser " + std::to_string(index_));
+    if (!script().windows.at(index_).url) return nullptr;
+    return std::make_unique<FakeBrowser>(shell_, list_, index_);
   }
 
  private:
   std::size_t index_;
 };
 
-class FakeList final : public ShellWindowList, private FakeObject {
+class ScriptedList final : public ShellWindowList, private FakeObject {
  public:
-  explicit FakeList(FakeShell& shell) : FakeObject(shell) {}
+  ScriptedList(FakeShell& shell, std::size_t list) : FakeObject(shell, list) {}
 
   CallResult count(std::int32_t& count) override {
-    shell_.calls.push_back("count");
-    count = static_cast<std::int32_t>(shell_.windows.size());
-    return shell_.countResult;
+    log("count");
+    count = static_cast<std::int32_t>(script().windows.size());
+    return script().countResult;
   }
 
   CallResult item(std::int32_t index, std::unique_ptr<ShellItem>& item) override {
-    shell_.calls.push_back("item " + std::to_string(index));
-    if (index < 0 || static_cast<std::size_t>(index) >= shell_.windows.size()) {
-      return {kFalse, {}};
-    }
-    const FakeWindow& window = shell_.windows[static_cast<std::size_t>(index)];
+    log("item " + std::to_string(index));
+    const std::vector<FakeWindow>& windows = script().windows;
+    if (index < 0 || static_cast<std::size_t>(index) >= windows.size()) return {kFalse, {}};
+    const FakeWindow& window = windows[static_cast<std::size_t>(index)];
     if (window.itemResult.failed()) return window.itemResult;
     if (window.closed) return {kFalse, {}};
-    item = std::make_unique<FakeItem>(shell_, static_cast<std::size_t>(index));
+    item = std::make_unique<FakeItem>(shell_, list_, static_cast<std::size_t>(index));
     return window.itemResult;
   }
 };
@@ -89,11 +99,12 @@ FakeWindow FakeWindow::Closed() {
   return window;
 }
 
-CallResult FakeShell::createWindowList(std::unique_ptr<ShellWindowList>& list) {
-  calls.push_back("create");
-  if (createResult.failed()) return createResult;
-  if (!lacksListInterface) list = std::make_unique<FakeList>(*this);
-  return createResult;
+CallResult FakeShell::createWindowList(std::size_t index, std::unique_ptr<ShellWindowList>& list) {
+  calls.push_back(index == 0 ? "create" : std::to_string(index) + " create");
+  const FakeList& script = index == 0 ? *this : laterLists.at(index - 1);
+  if (script.createResult.failed()) return script.createResult;
+  if (!script.lacksListInterface) list = std::make_unique<ScriptedList>(*this, index);
+  return script.createResult;
 }
 
 std::string FakeShell::systemMessage(std::int32_t code) {

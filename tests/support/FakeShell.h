@@ -1,8 +1,8 @@
 #pragma once
 
-// A scripted window list for tests of everything that reads open browser
+// Scripted window lists for tests of everything that reads open browser
 // windows (GetBrowserUrl and the window's second button), handed to them in
-// place of the platform's list.
+// place of the platform's lists.
 //
 //   quillo::shell::testing::FakeShell shell;
 //   shell.windows = {FakeWindow::Browser(u"http://other.example/"),
@@ -34,12 +34,8 @@ struct FakeWindow {
   static FakeWindow Closed();
 };
 
-class FakeShell final : public ShellApi {
- public:
-  FakeShell() = default;
-  FakeShell(const FakeShell&) = delete;
-  FakeShell& operator=(const FakeShell&) = delete;
-
+// One list.
+struct FakeList {
   // The list's windows, in list order.
   std::vector<FakeWindow> windows;
   // What creating the list answers; lacksListInterface makes a created object
@@ -48,15 +44,27 @@ class FakeShell final : public ShellApi {
   bool lacksListInterface = false;
   // What Count answers (the count itself is windows.size()).
   CallResult countResult;
+};
+
+// Its own fields are the first list; laterLists follow it.
+class FakeShell final : public ShellApi, public FakeList {
+ public:
+  FakeShell() = default;
+  FakeShell(const FakeShell&) = delete;
+  FakeShell& operator=(const FakeShell&) = delete;
+
+  std::vector<FakeList> laterLists;
   // The system's message texts by code; codes not here have none.
   std::map<std::int32_t, std::string> systemMessages;
 
-  // Every call in order: "create", "count", "item 0", "browser 0", "url 0", ...
+  // Every call in order: "create", "count", "item 0", "browser 0", "url 0",
+  // ...; those on a later list begin with its number: "1 create".
   std::vector<std::string> calls;
   // Lists, windows and browser interfaces handed out and not yet released.
   int liveObjects() const { return live_; }
 
-  CallResult createWindowList(std::unique_ptr<ShellWindowList>& list) override;
+  std::size_t listCount() override { return 1 + laterLists.size(); }
+  CallResult createWindowList(std::size_t index, std::unique_ptr<ShellWindowList>& list) override;
   std::string systemMessage(std::int32_t code) override;
   // The platform's own conversion, as the real lists use it.
   std::string toCodePage(std::u16string_view address) override;

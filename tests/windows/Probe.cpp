@@ -86,7 +86,7 @@ int BrowserUrl(const char* prefix) {
   ComLibrary com;
   try {
     const std::string url =
-        quillo::GetBrowserUrl(quillo::shell::SystemShell(), quillo::cp932::FromUtf8(prefix));
+        quillo::GetBrowserUrl(quillo::shell::SystemShell(), {quillo::cp932::FromUtf8(prefix)});
     Print(url.empty() ? "empty" : "address: " + quillo::cp932::ToUtf8(url));
   } catch (const quillo::Error& e) {
     Print("error: " + quillo::cp932::ToUtf8(e.message()));

@@ -237,13 +237,18 @@ class AppData:
             proc.wait(timeout=60)
         self.locks = []
 
-    def firefox(self, running=True):
-        """A profile with a Japanese name, listed by a relative path."""
+    def firefox(self, running=True, broken_entry=False):
+        """A profile with a Japanese name, listed by a relative path, after
+        an entry whose path is not UTF-8 when broken_entry."""
         firefox = self.path("Roaming/Mozilla/Firefox")
         profile = "Profiles/quillo.既定"
         os.makedirs(os.path.join(firefox, profile, "sessionstore-backups"))
-        with open(os.path.join(firefox, "profiles.ini"), "w", encoding="utf-8") as f:
-            f.write("[Profile0]\r\nName=既定\r\nIsRelative=1\r\nPath=%s\r\n" % profile)
+        with open(os.path.join(firefox, "profiles.ini"), "wb") as f:
+            if broken_entry:
+                f.write(b"[Profile0]\r\nName=broken\r\nIsRelative=1\r\n"
+                        b"Path=Profiles/\xff\xfe\r\n")
+            f.write(("[Profile1]\r\nName=既定\r\nIsRelative=1\r\nPath=%s\r\n"
+                     % profile).encode("utf-8"))
         shutil.copyfile(os.path.join(DATA, "firefox-esr-153", "sessionstore-backups",
                                      "recovery.jsonlz4"),
                         os.path.join(firefox, profile, "sessionstore-backups", "recovery.jsonlz4"))
@@ -251,7 +256,8 @@ class AppData:
         if not running:
             self.release()
 
-    def chromium(self, folder, open_windows=True, plain_copy=True):
+    def chromium(self, folder, open_windows=True, plain_copy=True, held=True):
+        """held=False: the lockfile a crash leaves behind, which nobody holds."""
         user_data = self.path("Local/%s/User Data" % folder)
         shutil.copytree(os.path.join(DATA, "chromium-156"), user_data)
         if not open_windows:
@@ -262,7 +268,10 @@ class AppData:
                 json.dump(state, f)
         if not plain_copy:
             shutil.rmtree(os.path.join(user_data, "Default", "Sessions"))
-        self.hold("chromium", "Local/%s/User Data/lockfile" % folder)
+        if held:
+            self.hold("chromium", "Local/%s/User Data/lockfile" % folder)
+        else:
+            open(os.path.join(user_data, "lockfile"), "wb").close()
 
     def clear(self):
         self.release()
@@ -281,7 +290,11 @@ def browser_cases(check, runner):
         ("Firefox running", lambda: data.firefox(), explorer, firefox_url, None),
         ("Firefox ended, parent.lock left behind", lambda: data.firefox(running=False),
          explorer, "typed", None),
+        ("a broken shell list and a profiles.ini path that is not UTF-8 hide no Firefox tab",
+         lambda: data.firefox(broken_entry=True), ["window-without-browser"], firefox_url, None),
         ("Chrome running", lambda: data.chromium("Google/Chrome"), explorer, chromium_url, None),
+        ("Chrome ended, its lockfile left behind unheld",
+         lambda: data.chromium("Google/Chrome", held=False), explorer, "typed", None),
         ("Edge running", lambda: data.chromium("Microsoft/Edge"), explorer, chromium_url, None),
         ("Firefox and Chrome: Firefox first",
          lambda: (data.chromium("Google/Chrome"), data.firefox()), explorer, firefox_url, None),

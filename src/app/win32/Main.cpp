@@ -21,9 +21,6 @@ constexpr int kStatusBarId = 3;
 constexpr int kEditId = 10;
 constexpr int kFirstButtonId = 11;  // SpeedButton1, then 2 and 3
 
-// Longest a burst of appended lines waits before it is shown.
-constexpr ULONGLONG kFrameMs = 16;
-
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
 std::wstring TextOf(HWND control) {
@@ -186,8 +183,7 @@ std::string ExecutableTitle() {
 }
 
 // The window as the form controller reaches it. Lines are gathered and put
-// into the result area at most once a frame, and each status text is painted
-// at once.
+// into the result area at the window's slice, when the controller gives it.
 class TForm1::View final : public quillo::FormView {
  public:
   explicit View(TForm1& form) : form_(form) {}
@@ -195,11 +191,9 @@ class TForm1::View final : public quillo::FormView {
   std::string urlText() override { return Narrow(TextOf(form_.Edit1)); }
 
   void setStatus(std::string_view status) override {
-    showLines();
     const std::wstring text = Wide(status);
     SendMessageW(form_.StatusBar, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
     UpdateWindow(form_.StatusBar);
-    pump();
   }
 
   void clearLines() override {
@@ -212,10 +206,6 @@ class TForm1::View final : public quillo::FormView {
   void appendLine(std::string_view line) override {
     pending_ += Wide(line);
     pending_ += L"\r\n";
-    if (GetTickCount64() - shownAt_ >= kFrameMs) {
-      showLines();
-      pump();
-    }
   }
 
   void setUrlText(std::string_view url) override { SetWindowTextW(form_.Edit1, Wide(url).c_str()); }
@@ -224,10 +214,7 @@ class TForm1::View final : public quillo::FormView {
     MessageBoxW(form_.hwnd_, Wide(text).c_str(), Wide(title).c_str(), MB_OK | MB_ICONSTOP);
   }
 
-  void runStarted() override {
-    pending_.clear();
-    shownAt_ = GetTickCount64();
-  }
+  void runStarted() override { pending_.clear(); }
 
   // What came before an error stays visible.
   void runEnded() override { showLines(); }
@@ -244,7 +231,6 @@ class TForm1::View final : public quillo::FormView {
   // Puts the gathered lines at the end of the result area, which then shows
   // its end.
   void showLines() {
-    shownAt_ = GetTickCount64();
     if (pending_.empty()) return;
     const LRESULT end = GetWindowTextLengthW(form_.Memo1);
     SendMessageW(form_.Memo1, EM_SETSEL, static_cast<WPARAM>(end), end);
@@ -270,7 +256,6 @@ class TForm1::View final : public quillo::FormView {
 
   TForm1& form_;
   std::wstring pending_;
-  ULONGLONG shownAt_ = 0;
 };
 
 TForm1::TForm1(const quillo::Ports& ports)

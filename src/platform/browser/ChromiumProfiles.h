@@ -23,7 +23,7 @@ std::vector<std::string> ProfileNamesInLocalState(std::string_view localState);
 
 // The browser that owns the user data folder runs (per system: the
 // "SingletonLock" link names a live process on this machine on Linux, the
-// "lockfile" exists on Windows).
+// "lockfile" is held open on Windows).
 bool IsChromiumRunning(const std::filesystem::path& userDataDir);
 
 }  // namespace quillo::browser

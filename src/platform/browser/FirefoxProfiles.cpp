@@ -61,9 +61,16 @@ std::optional<long> ProfileNumber(std::string_view sectionName) {
   return number;
 }
 
-std::filesystem::path Resolve(const std::filesystem::path& root, const std::string& path) {
-  const std::filesystem::path given = PathFromUtf8(path);
-  return given.is_absolute() ? given : root / given;
+// Nothing for a path that this system cannot name (on Windows, text that is
+// not UTF-8): it is passed over as an unreadable profile is.
+std::optional<std::filesystem::path> Resolve(const std::filesystem::path& root,
+                                             const std::string& path) {
+  try {
+    const std::filesystem::path given = PathFromUtf8(path);
+    return given.is_absolute() ? given : root / given;
+  } catch (const std::filesystem::filesystem_error&) {
+    return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -77,15 +84,16 @@ std::vector<std::filesystem::path> ListedFirefoxProfiles(std::string_view profil
   for (const auto& [name, keys] : ParseIni(profilesIni)) {
     if (name.starts_with("Install")) {
       const auto found = keys.find("Default");
-      if (found != keys.end() && !found->second.empty()) {
-        listed.push_back(Resolve(root, found->second));
-      }
+      if (found == keys.end() || found->second.empty()) continue;
+      if (auto resolved = Resolve(root, found->second)) listed.push_back(std::move(*resolved));
     } else if (const std::optional<long> number = ProfileNumber(name)) {
       const auto path = keys.find("Path");
       if (path == keys.end() || path->second.empty()) continue;
       // IsRelative=1 paths hang below root and the others are absolute, so
       // resolving by the path's own form covers both.
-      numbered.emplace_back(*number, Resolve(root, path->second));
+      if (auto resolved = Resolve(root, path->second)) {
+        numbered.emplace_back(*number, std::move(*resolved));
+      }
     }
   }
   std::stable_sort(numbered.begin(), numbered.end(),

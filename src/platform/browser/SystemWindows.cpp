@@ -61,11 +61,20 @@ bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir) {
   return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-// Chromium holds "lockfile" open while it runs and has it deleted when it
-// closes it, also when the process dies.
+// Chromium holds "lockfile" open for writing while it runs, sharing it for
+// reading only, and has it deleted when it closes it; a crash or a power
+// loss may leave it behind unheld. A probe that does not share writing
+// fails with a sharing violation only while the browser holds it; it lets
+// go at once, so that it never stands in a starting browser's way.
 bool IsChromiumRunning(const std::filesystem::path& userDataDir) {
-  const DWORD attributes = GetFileAttributesW((userDataDir / L"lockfile").c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  const HANDLE probe = CreateFileW((userDataDir / L"lockfile").c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 }  // namespace quillo::browser
