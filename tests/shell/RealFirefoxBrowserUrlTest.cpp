@@ -20,6 +20,7 @@
 #include "platform/Info.h"
 #include "platform/ShellWindows.h"
 #include "platform/Sockets.h"
+#include "platform/Tls.h"
 
 extern char** environ;
 
@@ -128,8 +129,9 @@ TEST(RealFirefox, SecondButtonTakesTheHttpsSitePageItShows) {
   ::setenv("HOME", home.c_str(), 1);
 
   FieldAndBox view;
-  FormController form(Ports{net::SystemSockets(), shell::SystemShell(), SystemLauncher()}, view,
-                      "quillo");
+  FormController form(
+      Ports{net::SystemSockets(), net::SystemTls(), shell::SystemShell(), SystemLauncher()}, view,
+      "quillo");
   std::string lastProblem = "nothing found";
   // A loaded machine's Firefox may take half a minute to write its first
   // session.
