@@ -2,7 +2,10 @@
 every entry of every page in order, the status texts in order, the requests
 nginx saw, and a run whose further pages cannot be reached.
 
-Usage: cli_e2e.py QUILLO_CLI
+Usage: cli_e2e.py QUILLO_CLI [https]
+
+https: the site has moved to https; the run from both addresses, then the
+servers that must be refused before a request is sent.
 """
 
 import os
@@ -30,14 +33,14 @@ def new_log_lines(seen):
     return lines[seen:], len(lines)
 
 
-def check_full_run(cli, url, seen):
+def check_full_run(cli, url, seen, scheme="http", moved=False):
     status, out, err = run_cli(cli, url)
     if status != 0:
         raise e2e.Failure("quillo-cli exited %d: %s" % (status, err.decode("utf-8", "replace")))
     e2e.compare_text("entries (UTF-8)", out.decode("utf-8"), e2e.expected_text("entries.txt"))
     e2e.compare_text("status texts", err.decode("utf-8"), e2e.expected_text("status.txt"))
     lines, seen = new_log_lines(seen)
-    e2e.check_requests(lines, e2e.demo_pages())
+    e2e.check_requests(lines, e2e.demo_pages(), scheme, moved)
 
     status, out, err = run_cli(cli, "--raw", url)
     if status != 0:
@@ -46,7 +49,7 @@ def check_full_run(cli, url, seen):
                       e2e.read_bytes(os.path.join(e2e.EXPECTED, "entries.cp932.txt")))
     e2e.compare_text("status texts (--raw)", err.decode("utf-8"), e2e.expected_text("status.txt"))
     lines, seen = new_log_lines(seen)
-    e2e.check_requests(lines, e2e.demo_pages())
+    e2e.check_requests(lines, e2e.demo_pages(), scheme, moved)
     return seen
 
 
@@ -70,11 +73,38 @@ def check_second_page_refused(cli, seen):
     e2e.check_requests(lines, ["result1.html"])
 
 
-def inside(cli):
+# The demo site's names that must be refused (their certificate, or TLS
+# below 1.2), and the reason each message must give.
+REFUSALS = (("self-signed", "self-signed certificate"),
+            ("untrusted", "unable to get local issuer certificate"),
+            ("wrong-name", "hostname mismatch"),
+            ("old-tls", "protocol version"))
+
+
+def check_refusals(cli, seen):
+    for name, reason in REFUSALS:
+        host = "%s.%s" % (name, os.environ["QUILLO_SITE_HOST"])
+        status, out, err = run_cli(cli, "https://%s/servlet/result1.html" % host)
+        message = err.decode("utf-8", "replace").rstrip("\n").rsplit("\n", 1)[-1]
+        lines, seen = new_log_lines(seen)
+        if (status, out, lines) != (1, b"", []) or host not in message or reason not in message:
+            raise e2e.Failure("%s: status %d, %d bytes out, message %r, requests %s; expected 1, "
+                              "none, %s and %r named, none"
+                              % (name, status, len(out), message, lines, host, reason))
+        e2e.log("%s: refused with %r, no request" % (name, message))
+
+
+def inside(cli, mode):
     url = os.environ["QUILLO_DEMO_URL"]
     e2e.log("demo site: %s in namespace %s" % (url, os.environ["QUILLO_NETNS"]))
-    seen = check_full_run(cli, url, len(e2e.access_log()))
-    check_second_page_refused(cli, seen)
+    seen = len(e2e.access_log())
+    if mode == "https":
+        seen = check_full_run(cli, os.environ["QUILLO_DEMO_HTTPS_URL"], seen, "https")
+        seen = check_full_run(cli, url, seen, "https", moved=True)
+        check_refusals(cli, seen)
+    else:
+        seen = check_full_run(cli, url, seen)
+        check_second_page_refused(cli, seen)
     e2e.log("PASS")
 
 
@@ -82,15 +112,17 @@ def main():
     args = sys.argv[1:]
     if args[-1:] == ["--inside"]:
         try:
-            inside(os.path.abspath(args[0]))
+            inside(os.path.abspath(args[0]), args[1])
         except e2e.Failure as failure:
             print("FAIL: %s" % failure, flush=True)
             sys.exit(1)
         return
-    if len(args) != 1:
+    if len(args) not in (1, 2) or args[1:] not in ([], ["https"]):
         sys.exit(__doc__)
+    mode = (args[1:] or ["http"])[0]
     e2e.require_root("quillo-cli against the demo site")
-    e2e.run_inside_demo_site("cli", [os.path.abspath(__file__), os.path.abspath(args[0])])
+    e2e.run_inside_demo_site("cli", [os.path.abspath(__file__), os.path.abspath(args[0]), mode],
+                             moved=mode == "https")
 
 
 if __name__ == "__main__":
