@@ -31,6 +31,8 @@ constexpr std::size_t kRecordLimit = 5 + 16384 + 2048;
 // arrives in large receives.
 constexpr std::size_t kInputSize = 4 * kRecordLimit;
 
+constexpr char kAlertRecord = 21;
+
 constexpr DWORD kProtocols = SP_PROT_TLS1_2_CLIENT | SP_PROT_TLS1_3_CLIENT;
 constexpr DWORD kCredentialFlags =
     SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS | SCH_USE_STRONG_CRYPTO;
@@ -359,6 +361,9 @@ class SchannelSession final : public TlsSession {
                             {0, SECBUFFER_EMPTY, nullptr},
                             {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc message{SECBUFFER_VERSION, 4, buffers};
+    // TLS 1.2 sends alerts under their own record type, seen before the
+    // record is decrypted in place.
+    const bool alert = input_[0] == kAlertRecord;
     const SECURITY_STATUS status = DecryptMessage(&security_.handle, &message, 0, nullptr);
     if (status == SEC_E_INCOMPLETE_MESSAGE) return false;
     if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE && status != SEC_I_CONTEXT_EXPIRED)
@@ -375,8 +380,11 @@ class SchannelSession final : public TlsSession {
       if (b.BufferType == SECBUFFER_EXTRA) extra = b;
     }
     keepExtra(extra);
-    // The peer's close_notify: the end of the stream.
-    if (status == SEC_I_CONTEXT_EXPIRED) closed_ = true;
+    // The peer's close_notify: the end of the stream. Wine's Schannel
+    // passes it as an alert record that decrypts to nothing; a fatal alert
+    // fails above on both.
+    if (status == SEC_I_CONTEXT_EXPIRED || (alert && status == SEC_E_OK && plainEnd_ == 0))
+      closed_ = true;
     if (status == SEC_I_RENEGOTIATE) {
       // Post-handshake messages (TLS 1.3 tickets) or a new handshake go
       // back through the handshake, and any new certificate is checked.
