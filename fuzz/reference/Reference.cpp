@@ -200,14 +200,18 @@ bool IsIpAddress(std::string_view text) {
   return IsByteValue(rest);
 }
 
-std::optional<std::pair<std::string, std::string>> SplitAddress(std::string_view url) {
-  if (url.substr(0, 7) != "http://") return std::nullopt;
-  const std::string_view rest = url.substr(7);
+std::optional<SplitUrl> SplitAddress(std::string_view url) {
+  std::size_t schemeSize = 0;
+  if (url.substr(0, 7) == "http://") schemeSize = 7;
+  if (url.substr(0, 8) == "https://") schemeSize = 8;
+  if (schemeSize == 0) return std::nullopt;
+  const bool secure = schemeSize == 8;
+  const std::string_view rest = url.substr(schemeSize);
   for (std::size_t i = 0; i < rest.size(); ++i) {
     if (rest[i] == '/')
-      return std::pair{std::string(rest.substr(0, i)), std::string(rest.substr(i))};
+      return SplitUrl{secure, {std::string(rest.substr(0, i)), std::string(rest.substr(i))}};
   }
-  return std::pair{std::string(rest), std::string("/")};
+  return SplitUrl{secure, {std::string(rest), std::string("/")}};
 }
 
 std::vector<std::string> ExtractPageLinks(std::string_view text) {

@@ -50,8 +50,9 @@ int ReadStatus(std::string_view probe);
 bool IsByteValue(std::string_view text);
 bool IsIpAddress(std::string_view text);
 
-// Host and path of an "http://" address.
-std::optional<std::pair<std::string, std::string>> SplitAddress(std::string_view url);
+// Whether the address is https, and its host and path.
+using SplitUrl = std::pair<bool, std::pair<std::string, std::string>>;
+std::optional<SplitUrl> SplitAddress(std::string_view url);
 
 std::vector<std::string> ExtractPageLinks(std::string_view text);
 std::vector<std::string> ExtractEntries(std::string_view text);

@@ -10,6 +10,7 @@
 #include "platform/Info.h"
 #include "platform/ShellWindows.h"
 #include "platform/Sockets.h"
+#include "platform/Tls.h"
 
 namespace {
 
@@ -29,8 +30,8 @@ int main(int argc, char** argv) {
   }
 
   // The system's side of everything the window calls out through.
-  const quillo::Ports ports{quillo::net::SystemSockets(), quillo::shell::SystemShell(),
-                            quillo::SystemLauncher()};
+  const quillo::Ports ports{quillo::net::SystemSockets(), quillo::net::SystemTls(),
+                            quillo::shell::SystemShell(), quillo::SystemLauncher()};
   const quillo::SocketLibrary sockets(ports.sockets);
   const ComLibrary com;
   QApplication app(argc, argv);

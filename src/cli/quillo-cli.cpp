@@ -13,6 +13,7 @@
 #include "platform/Codepage.h"
 #include "platform/Console.h"
 #include "platform/Sockets.h"
+#include "platform/Tls.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ int main(int argc, char** argv) {
   const auto error = quillo::ErrorOf([&] {
     ConsoleView view(quillo::cp932::FromUtf8(*url), raw);
     quillo::PageLinkList pageLinks;
-    quillo::DownloadRun(view, pageLinks, sockets);
+    quillo::DownloadRun(view, pageLinks, sockets, quillo::net::SystemTls());
     linesWritten = view.linesWritten();
   });
   if (error) return Fail(*error);

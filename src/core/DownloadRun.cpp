@@ -1,6 +1,7 @@
 #include "core/DownloadRun.h"
 
 #include "core/Http.h"
+#include "core/SiteRoot.h"
 #include "core/TextRules.h"
 #include "core/Texts.h"
 
@@ -13,7 +14,8 @@ std::string PageStatus(std::int64_t page, std::int64_t total) {
 
 }  // namespace
 
-void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets) {
+void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets,
+                 net::TlsApi& tls) {
   const LineSink appendLine = [&view](std::string_view line) { view.appendLine(line); };
 
   view.setStatus(texts::kDownloadStart);
@@ -22,9 +24,11 @@ void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets
     ResponseBuffer first;
     // A page that is not fetched leaves the buffer empty; the status is not
     // looked at.
-    HttpGetUrl(sockets, view.urlText(), first);
+    Scheme scheme = Scheme::kHttp;
+    HttpGetUrl(sockets, tls, view.urlText(), first, &scheme);
     pageLinks.clear();
-    ExtractPageLinks(first.text(), pageLinks);
+    ExtractPageLinks(first.text(), pageLinks,
+                     scheme == Scheme::kHttps ? kHttpsSiteRoot : kSiteRoot);
     total = static_cast<std::int64_t>(pageLinks.size()) + 1;
     view.setStatus(PageStatus(1, total));
     view.clearLines();
@@ -34,7 +38,7 @@ void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets
   for (std::size_t i = 0; i < pageLinks.size(); ++i) {
     ResponseBuffer page;
     view.setStatus(PageStatus(static_cast<std::int64_t>(i) + 2, total));
-    HttpGetUrl(sockets, pageLinks[i], page);
+    HttpGetUrl(sockets, tls, pageLinks[i], page);
     ExtractEntries(page.text(), appendLine);
   }
   view.setStatus(texts::kDownloadDone);

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/SocketApi.h"
+#include "base/TlsApi.h"
 #include "core/PageParsing.h"
 
 namespace quillo {
@@ -21,7 +22,8 @@ class RunView {
 // Fetches the page named by the URL field and every further page it links
 // to, appending each entry as one line. Errors of the fetch end the run and
 // reach the caller; what was shown up to then stays. Every page is fetched
-// through sockets.
-void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets);
+// through sockets, an https one through tls over them; the further pages
+// use the scheme the first page was fetched over.
+void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets, net::TlsApi& tls);
 
 }  // namespace quillo

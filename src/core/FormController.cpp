@@ -72,7 +72,7 @@ void FormController::SpeedButton2Click() {
 
 void FormController::SpeedButton3Click() {
   RunScope scope(*this);
-  DownloadRun(scope, *PageLinks, ports_.sockets);
+  DownloadRun(scope, *PageLinks, ports_.sockets, ports_.tls);
 }
 
 void FormController::FormCreate() { PageLinks = std::make_unique<PageLinkList>(); }

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -11,8 +12,10 @@
 namespace quillo {
 namespace {
 
-constexpr std::string_view kScheme = "http://";
+constexpr std::string_view kHttpScheme = "http://";
+constexpr std::string_view kHttpsScheme = "https://";
 constexpr std::uint16_t kHttpPort = 80;
+constexpr std::uint16_t kHttpsPort = 443;
 constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
 constexpr std::size_t kReceiveSize = 1025;
 constexpr std::string_view kSendStalled = "The connection accepted no more of the request";
@@ -23,9 +26,11 @@ constexpr std::string_view kSendStalled = "The connection accepted no more of th
   throw Error(text::TrimMessageTail(api.errorText(code)));
 }
 
-// Owns one socket for the time of one exchange. Failure paths close it
-// explicitly before the error code is read, as the system may reuse the
-// code's slot; the destructor covers every other way out.
+// Owns one socket for the time of one exchange, and for https the TLS
+// session over it: the requests and answers go through the session then,
+// through the socket port otherwise. Failure paths close it explicitly
+// before the error code is read, as the system may reuse the code's slot;
+// the destructor covers every other way out.
 class Connection {
  public:
   explicit Connection(net::SocketApi& api) : api_(api), socket_(api.openStream()) {
@@ -36,6 +41,7 @@ class Connection {
   Connection& operator=(const Connection&) = delete;
 
   void close() {
+    session_.reset();
     if (socket_ != net::kInvalidSocket) api_.close(socket_);
     socket_ = net::kInvalidSocket;
   }
@@ -45,8 +51,12 @@ class Connection {
     RaiseLastError(api_);
   }
 
-  void connect(std::uint32_t address) {
-    if (api_.connect(socket_, address, kHttpPort) != 0) fail();
+  // Connects to the scheme's port; for https the handshake and the check of
+  // the peer's certificate follow before anything is sent.
+  void open(std::uint32_t ip, const Address& address, net::TlsApi& tls) {
+    const bool secure = address.scheme == Scheme::kHttps;
+    if (api_.connect(socket_, ip, secure ? kHttpsPort : kHttpPort) != 0) fail();
+    if (secure) session_ = tls.connect(api_, socket_, std::string(address.host));
   }
 
   // The whole request goes out; a send that takes part of it is continued.
@@ -54,7 +64,8 @@ class Connection {
   // exchange instead.
   void sendAll(std::string_view request) {
     while (!request.empty()) {
-      const long sent = api_.send(socket_, request.data(), request.size());
+      const long sent = session_ ? session_->send(request.data(), request.size())
+                                 : api_.send(socket_, request.data(), request.size());
       if (sent < 0) fail();
       if (sent == 0) {
         close();
@@ -68,7 +79,8 @@ class Connection {
   // receive is an error: a cut page must not pass for a whole one.
   long receive(std::array<char, kReceiveSize>& area) {
     area.fill('\0');
-    const long got = api_.recv(socket_, area.data(), area.size());
+    const long got = session_ ? session_->recv(area.data(), area.size())
+                              : api_.recv(socket_, area.data(), area.size());
     if (got < 0) fail();
     return got;
   }
@@ -76,27 +88,50 @@ class Connection {
  private:
   net::SocketApi& api_;
   net::SocketHandle socket_;
+  std::unique_ptr<net::TlsSession> session_;
 };
 
-int GetPath(net::SocketApi& api, std::string_view host, std::string_view path,
-            ResponseBuffer& buffer) {
-  std::array<char, kReceiveSize> area{};
+// Plain http requests carry no header at all. Over TLS the server picks the
+// site by Host (nginx answers a request without it from its default site,
+// whatever name the handshake gave), so https requests carry that one.
+std::string Request(std::string_view method, const Address& address) {
+  if (address.scheme == Scheme::kHttp) {
+    return text::Format("%s %s HTTP/1.0\r\n\r\n", {method, address.path});
+  }
+  return text::Format("%s %s HTTP/1.0\r\nHost: %s\r\n\r\n", {method, address.path, address.host});
+}
 
-  Connection probe(api);
-  const std::uint32_t address = ResolveHost(api, host);
-  probe.connect(address);
-  probe.sendAll(text::Format("HEAD %s HTTP/1.0\r\n\r\n", {path}));
-  const long got = probe.receive(area);
-  std::string_view head;
-  if (got > 0)
-    head = text::VisiblePart(std::string_view(area.data(), static_cast<std::size_t>(got)));
-  const int status = ReadStatus(head);
-  probe.close();
+bool IsMoveStatus(int status) {
+  return status == 301 || status == 302 || status == 307 || status == 308;
+}
+
+int GetPath(net::SocketApi& api, net::TlsApi& tls, Address address, ResponseBuffer& buffer,
+            Scheme* fetchedOver) {
+  std::array<char, kReceiveSize> area{};
+  std::optional<std::uint32_t> ip;
+
+  // The probe, once more over https when the site moved the address there.
+  int status = -1;
+  for (;;) {
+    Connection probe(api);
+    if (!ip) ip = ResolveHost(api, address.host);
+    probe.open(*ip, address, tls);
+    probe.sendAll(Request("HEAD", address));
+    const long got = probe.receive(area);
+    std::string_view head;
+    if (got > 0)
+      head = text::VisiblePart(std::string_view(area.data(), static_cast<std::size_t>(got)));
+    status = ReadStatus(head);
+    probe.close();
+    if (address.scheme == Scheme::kHttps || !MovedToHttps(head, address.host, address.path)) break;
+    address.scheme = Scheme::kHttps;
+  }
+  if (fetchedOver != nullptr) *fetchedOver = address.scheme;
   if (status != 200) return status;
 
   Connection get(api);
-  get.connect(address);
-  get.sendAll(text::Format("GET %s HTTP/1.0\r\n\r\n", {path}));
+  get.open(*ip, address, tls);
+  get.sendAll(Request("GET", address));
   for (;;) {
     const long n = get.receive(area);
     if (n == 0) break;
@@ -108,30 +143,67 @@ int GetPath(net::SocketApi& api, std::string_view host, std::string_view path,
 
 }  // namespace
 
-std::optional<std::pair<std::string_view, std::string_view>> SplitAddress(std::string_view url) {
-  if (url.substr(0, kScheme.size()) != kScheme) return std::nullopt;
-  const std::string_view rest = url.substr(kScheme.size());
+std::optional<Address> SplitAddress(std::string_view url) {
+  Address address{Scheme::kHttp, {}, "/"};
+  std::string_view rest;
+  if (url.substr(0, kHttpScheme.size()) == kHttpScheme) {
+    rest = url.substr(kHttpScheme.size());
+  } else if (url.substr(0, kHttpsScheme.size()) == kHttpsScheme) {
+    address.scheme = Scheme::kHttps;
+    rest = url.substr(kHttpsScheme.size());
+  } else {
+    return std::nullopt;
+  }
   const std::size_t slash = rest.find('/');
-  if (slash == std::string_view::npos) return std::pair{rest, std::string_view("/")};
-  return std::pair{rest.substr(0, slash), rest.substr(slash)};
+  address.host = rest.substr(0, slash);
+  if (slash != std::string_view::npos) address.path = rest.substr(slash);
+  return address;
 }
 
-int HttpGetUrl(net::SocketApi& sockets, std::string_view url, ResponseBuffer& buffer) {
+int HttpGetUrl(net::SocketApi& sockets, net::TlsApi& tls, std::string_view url,
+               ResponseBuffer& buffer, Scheme* fetchedOver) {
   const auto address = SplitAddress(url);
   if (!address) return -1;
-  return HttpGetPath(sockets, address->first, address->second, buffer);
+  return HttpGetPath(sockets, tls, *address, buffer, fetchedOver);
 }
 
-int HttpGetPath(net::SocketApi& sockets, std::string_view host, std::string_view path,
-                ResponseBuffer& buffer) {
+int HttpGetPath(net::SocketApi& sockets, net::TlsApi& tls, const Address& address,
+                ResponseBuffer& buffer, Scheme* fetchedOver) {
   // Callers see one kind of error carrying the message only.
   try {
-    return GetPath(sockets, host, path, buffer);
+    return GetPath(sockets, tls, address, buffer, fetchedOver);
   } catch (const std::bad_alloc&) {
     throw Error("Out of memory");
   } catch (const std::exception& e) {
     throw Error(e.what());
   }
+}
+
+bool MovedToHttps(std::string_view probe, std::string_view host, std::string_view path) {
+  if (!IsMoveStatus(ReadStatus(probe))) return false;
+  constexpr std::string_view kName = "Location:";
+  // The header lines behind the status line, up to the blank line. A line
+  // that does not end within the probe may be cut short: it does not count.
+  std::size_t end = probe.find('\n');
+  while (end != std::string_view::npos) {
+    const std::size_t start = end + 1;
+    end = probe.find('\n', start);
+    if (end == std::string_view::npos) return false;
+    std::string_view line = probe.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return false;
+    if (!text::StartsTextIgnoreCase(line, kName)) continue;
+    std::string_view value = line.substr(kName.size());
+    const std::size_t first = value.find_first_not_of(" \t");
+    value = first == std::string_view::npos ? std::string_view() : value.substr(first);
+    const std::size_t last = value.find_last_not_of(" \t");
+    value = value.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    return value.size() == kHttpsScheme.size() + host.size() + path.size() &&
+           value.substr(0, kHttpsScheme.size()) == kHttpsScheme &&
+           value.substr(kHttpsScheme.size(), host.size()) == host &&
+           value.substr(kHttpsScheme.size() + host.size()) == path;
+  }
+  return false;
 }
 
 bool IsByteValue(std::string_view text) {

@@ -1,8 +1,9 @@
 #pragma once
 
-// Fetches one page over HTTP/1.0 on port 80: a HEAD probe on one connection,
-// then, when it answered 200, a GET on a second connection into the buffer.
-// Every call goes through the sockets it is given.
+// Fetches one page over HTTP/1.0, on port 80 or over TLS on port 443: a HEAD
+// probe on one connection, then, when it answered 200, a GET on a second
+// connection into the buffer. Every call goes through the sockets it is
+// given, and for https through the TLS port over them.
 
 #include <cstdint>
 #include <optional>
@@ -10,24 +11,42 @@
 #include <utility>
 
 #include "base/SocketApi.h"
+#include "base/TlsApi.h"
 #include "core/ResponseBuffer.h"
 
 namespace quillo {
 
-// Status of the probe; -1 without any network traffic when url does not
-// begin with "http://". Raises Error when a socket call fails or the host
-// cannot be resolved.
-int HttpGetUrl(net::SocketApi& sockets, std::string_view url, ResponseBuffer& buffer);
+enum class Scheme { kHttp, kHttps };
 
-// Host and path of an "http://" address, split at the first "/" behind the
-// scheme (path "/" when there is none); nullopt without the exact scheme.
-// Nothing else is interpreted: a port or user part stays in the host.
-std::optional<std::pair<std::string_view, std::string_view>> SplitAddress(std::string_view url);
+struct Address {
+  Scheme scheme;
+  std::string_view host;
+  std::string_view path;
+};
+
+// Status of the probe; -1 without any network traffic when url begins with
+// neither "http://" nor "https://". An http probe answered with a move to
+// the same address over https (MovedToHttps) is followed once. fetchedOver,
+// when given, is set to the scheme of the last exchange. Raises Error when a
+// socket call or TLS fails or the host cannot be resolved.
+int HttpGetUrl(net::SocketApi& sockets, net::TlsApi& tls, std::string_view url,
+               ResponseBuffer& buffer, Scheme* fetchedOver = nullptr);
+
+// Scheme, host and path of an "http://" or "https://" address, split at the
+// first "/" behind the scheme (path "/" when there is none); nullopt without
+// one of the exact schemes. Nothing else is interpreted: a port or user part
+// stays in the host.
+std::optional<Address> SplitAddress(std::string_view url);
 
 // The probe's status; the buffer is filled only when it is 200. Every error
 // leaves as a plain Error with its message, every socket closed first.
-int HttpGetPath(net::SocketApi& sockets, std::string_view host, std::string_view path,
-                ResponseBuffer& buffer);
+// fetchedOver as for HttpGetUrl.
+int HttpGetPath(net::SocketApi& sockets, net::TlsApi& tls, const Address& address,
+                ResponseBuffer& buffer, Scheme* fetchedOver = nullptr);
+
+// Whether an http probe's first received bytes answer 301, 302, 307 or 308
+// with a Location header that is exactly "https://" + host + path.
+bool MovedToHttps(std::string_view probe, std::string_view host, std::string_view path);
 
 // The host's first IPv4 address, network byte order. Dotted literals go
 // through a reverse lookup. Raises "[host] IS INVALID ADDRSS.".

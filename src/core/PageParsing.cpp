@@ -44,7 +44,7 @@ const std::string_view kEntryFragments[8] = {
 
 }  // namespace markup
 
-void ExtractPageLinks(std::string_view text, PageLinkList& links) {
+void ExtractPageLinks(std::string_view text, PageLinkList& links, std::string_view root) {
   // A search from an offset counts the double-byte rule from there, as a
   // search in a copy of the rest would.
   const text::SearchText page(text);
@@ -64,7 +64,7 @@ void ExtractPageLinks(std::string_view text, PageLinkList& links) {
     const std::size_t open = text::Find(anchor, "\"");
     const std::string_view value = anchor.substr(open + 1);
     const std::size_t close = text::Find(value, "\"");
-    std::string link(kSiteRoot);
+    std::string link(root);
     if (close != text::npos) link.append(value.substr(0, close));
     links.push_back(std::move(link));
   }

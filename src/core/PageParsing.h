@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/SiteRoot.h"
+
 namespace quillo {
 
 using PageLinkList = std::vector<std::string>;
@@ -25,8 +27,10 @@ extern const std::string_view kEntryFragments[8];
 inline constexpr int kCaseIgnoringFragment = 3;
 }  // namespace markup
 
-// Appends SiteRoot + path for every further-page anchor, in page order.
-void ExtractPageLinks(std::string_view text, PageLinkList& links);
+// Appends root + path for every further-page anchor, in page order: SiteRoot,
+// or its https form for a page fetched over https.
+void ExtractPageLinks(std::string_view text, PageLinkList& links,
+                      std::string_view root = kSiteRoot);
 
 // Hands one line per listing entry to sink, in page order.
 void ExtractEntries(std::string_view text, const LineSink& sink);

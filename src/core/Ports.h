@@ -7,11 +7,13 @@
 #include "base/Launcher.h"
 #include "base/ShellApi.h"
 #include "base/SocketApi.h"
+#include "base/TlsApi.h"
 
 namespace quillo {
 
 struct Ports {
   net::SocketApi& sockets;
+  net::TlsApi& tls;
   shell::ShellApi& shell;
   Launcher& launcher;
 };

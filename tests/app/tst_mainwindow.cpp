@@ -33,6 +33,7 @@
 #include "core/Texts.h"
 #include "platform/Codepage.h"
 #include "platform/Info.h"
+#include "platform/Tls.h"
 #include "support/FakeShell.h"
 #include "support/LoopbackSite.h"
 #include "support/Pages.h"
@@ -156,7 +157,7 @@ void TestMainWindow::init() {
   shell_.windows.clear();
   sockets_.emplace(0, std::vector<std::string>{kSiteHost});
   form_ = std::make_unique<RecordingForm>(
-      quillo::Ports{*sockets_, shell_, quillo::SystemLauncher()}, boxes_);
+      quillo::Ports{*sockets_, quillo::net::SystemTls(), shell_, quillo::SystemLauncher()}, boxes_);
   form_->show();
   QVERIFY(QTest::qWaitForWindowActive(form_.get()));
 }

@@ -5,6 +5,7 @@
 #include "core/SiteRoot.h"
 #include "core/TextRules.h"
 #include "core/Texts.h"
+#include "platform/Tls.h"
 #include "support/LoopbackSite.h"
 #include "support/Pages.h"
 
@@ -57,7 +58,7 @@ class DownloadRunTest : public ::testing::Test {
   }
   std::string run() {
     try {
-      DownloadRun(view_, links_, site_->sockets());
+      DownloadRun(view_, links_, site_->sockets(), net::SystemTls());
     } catch (const Error& e) {
       return e.message();
     }

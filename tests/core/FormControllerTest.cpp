@@ -10,6 +10,7 @@
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
 #include "platform/Info.h"
+#include "platform/Tls.h"
 #include "support/FakeShell.h"
 #include "support/LoopbackSite.h"
 
@@ -59,7 +60,8 @@ class FormControllerTest : public ::testing::Test {
   LoopbackSite site_{{}, {kSiteHost}};
   FakeShell shell_;
   RecordingView view_;
-  FormController form_{Ports{site_.sockets(), shell_, SystemLauncher()}, view_, "quillo"};
+  FormController form_{Ports{site_.sockets(), net::SystemTls(), shell_, SystemLauncher()}, view_,
+                       "quillo"};
 };
 
 // The lookup's own rules are GetBrowserUrl's; here: what reaches the field
@@ -108,7 +110,8 @@ TEST_F(FormControllerTest, CloseDuringAStalledOrTricklingRunEndsItAndThenTheWind
   for (const auto& replies : servers) {
     LoopbackSite slow(replies, {kSiteHost});
     RecordingView view;
-    FormController form(Ports{slow.sockets(), shell_, SystemLauncher()}, view, "quillo");
+    FormController form(Ports{slow.sockets(), net::SystemTls(), shell_, SystemLauncher()}, view,
+                        "quillo");
     form.FormCreate();
     view.url = "http://" + kSiteHost + "/servlet/p1";
     int waits = 0;

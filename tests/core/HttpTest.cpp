@@ -7,6 +7,7 @@
 #include "base/Error.h"
 #include "core/Http.h"
 #include "platform/Sockets.h"
+#include "platform/Tls.h"
 #include "support/LoopbackSite.h"
 
 namespace quillo {
@@ -48,7 +49,9 @@ class HttpFetch : public ::testing::Test {
 TEST_F(HttpFetch, ProbesWithHeadThenFetchesWithGetOnASecondConnection) {
   const std::string page = kOk + "<html>page</html>";
   serve({{kOk}, {page}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/servlet/list?q=a%20b&p=2#top", buffer_), 200);
+  EXPECT_EQ(
+      HttpGetUrl(*api_, net::SystemTls(), "http://localhost/servlet/list?q=a%20b&p=2#top", buffer_),
+      200);
   EXPECT_EQ(server_->requests(),
             (std::vector<std::string>{"HEAD /servlet/list?q=a%20b&p=2#top HTTP/1.0\r\n\r\n",
                                       "GET /servlet/list?q=a%20b&p=2#top HTTP/1.0\r\n\r\n"}));
@@ -58,16 +61,16 @@ TEST_F(HttpFetch, ProbesWithHeadThenFetchesWithGetOnASecondConnection) {
 
 TEST_F(HttpFetch, HostWithoutPathRequestsTheRoot) {
   serve({{kOk}, {kOk}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost", buffer_), 200);
   EXPECT_EQ(server_->requests()[0], "HEAD / HTTP/1.0\r\n\r\n");
   EXPECT_EQ(server_->requests()[1], "GET / HTTP/1.0\r\n\r\n");
 }
 
 TEST_F(HttpFetch, AddressesWithoutTheExactSchemeSendNothing) {
   serve({});
-  for (const char* url : {"", "HTTP://localhost/", " http://localhost/", "https://localhost/",
+  for (const char* url : {"", "HTTP://localhost/", " http://localhost/", "HTTPS://localhost/",
                           "http:/localhost/", "localhost/"}) {
-    EXPECT_EQ(HttpGetUrl(*api_, url, buffer_), -1) << url;
+    EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), url, buffer_), -1) << url;
   }
   EXPECT_TRUE(server_->requests().empty());
   EXPECT_TRUE(api_->connectedPorts().empty());
@@ -75,32 +78,32 @@ TEST_F(HttpFetch, AddressesWithoutTheExactSchemeSendNothing) {
 
 TEST_F(HttpFetch, ProbeOtherThan200SkipsTheGet) {
   serve({{"HTTP/1.0 404 Not Found\r\n\r\nmissing"}, {kOk + "never fetched"}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/x", buffer_), 404);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/x", buffer_), 404);
   EXPECT_TRUE(buffer_.empty());
   EXPECT_EQ(server_->requests().size(), 1u);
 }
 
 TEST_F(HttpFetch, RedirectIsNotFollowed) {
   serve({{"HTTP/1.0 302 Found\r\nLocation: http://localhost/y\r\n\r\n"}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/x", buffer_), 302);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/x", buffer_), 302);
   EXPECT_TRUE(buffer_.empty());
 }
 
 TEST_F(HttpFetch, StatusLineWithoutReasonPhraseGivesMinusOne) {
   serve({{"HTTP/1.0 200\r\nServer: test\r\n\r\n"}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), -1);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_), -1);
   EXPECT_EQ(server_->requests().size(), 1u);
 }
 
 TEST_F(HttpFetch, ClosedWithoutAnswerGivesMinusOne) {
   serve({{""}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), -1);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_), -1);
 }
 
 TEST_F(HttpFetch, GetAnswerIsKeptWhateverItsStatus) {
   const std::string failure = "HTTP/1.0 500 Internal Server Error\r\n\r\nboom";
   serve({{kOk}, {failure}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_), 200);
   EXPECT_EQ(buffer_.text(), failure);
 }
 
@@ -109,7 +112,7 @@ TEST_F(HttpFetch, EveryBodyByteArrivesIncludingZeroBytes) {
   for (int i = 0; i < 3 * 1024 * 1024; ++i) body.push_back(static_cast<char>(i * 7 % 256));
   body[kOk.size() + 5] = '\0';
   serve({{kOk}, {body, 1000}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/big", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/big", buffer_), 200);
   ASSERT_EQ(buffer_.size(), body.size());
   EXPECT_TRUE(buffer_.text() == body);
 }
@@ -120,43 +123,50 @@ TEST_F(HttpFetch, ProbeIsReadUpToItsFirstZeroByte) {
       {{std::string("HTTP/1.0 2\0"
                     "00 OK\r\n\r\n",
                     16)}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), -1);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_), -1);
 }
 
 TEST_F(HttpFetch, ResetInTheMiddleOfTheBodyIsAnErrorNotAShortPage) {
   serve({{kOk}, {kOk + std::string(200000, 'x'), 4096, true}});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost/", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_); }),
             "Connection reset by peer");
 }
 
 TEST_F(HttpFetch, ResetProbeIsAnError) {
   serve({{"", 0, true}});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost/", buffer_); }),
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_); }),
             "Connection reset by peer");
 }
 
 TEST_F(HttpFetch, RefusedConnectionReportsTheSystemText) {
   serve({});
   LoopbackSockets closedPort(1);  // nothing listens on port 1
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(closedPort, "http://localhost/", buffer_); }),
-            "Connection refused");
+  EXPECT_EQ(
+      MessageOf([&] { HttpGetUrl(closedPort, net::SystemTls(), "http://localhost/", buffer_); }),
+      "Connection refused");
   EXPECT_EQ(closedPort.openSockets(), 0);
 }
 
 TEST_F(HttpFetch, HostThatCannotBeResolvedClosesTheProbeSocket) {
   serve({});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost:8080/x", buffer_); }),
-            "[localhost:8080] IS INVALID ADDRSS.");
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://no-such-host.invalid", buffer_); }),
+  EXPECT_EQ(
+      MessageOf([&] { HttpGetUrl(*api_, net::SystemTls(), "http://localhost:8080/x", buffer_); }),
+      "[localhost:8080] IS INVALID ADDRSS.");
+  EXPECT_EQ(MessageOf([&] {
+              HttpGetUrl(*api_, net::SystemTls(), "http://no-such-host.invalid", buffer_);
+            }),
             "[no-such-host.invalid] IS INVALID ADDRSS.");
-  EXPECT_EQ(MessageOf([&] { HttpGetPath(*api_, "255.255.255.255", "/", buffer_); }),
-            "[255.255.255.255] IS INVALID ADDRSS.");
+  EXPECT_EQ(
+      MessageOf([&] {
+        HttpGetPath(*api_, net::SystemTls(), {Scheme::kHttp, "255.255.255.255", "/"}, buffer_);
+      }),
+      "[255.255.255.255] IS INVALID ADDRSS.");
   EXPECT_TRUE(api_->connectedPorts().empty());
 }
 
 TEST_F(HttpFetch, DottedLiteralGoesThroughTheReverseLookup) {
   serve({{kOk}, {kOk + "x"}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://127.0.0.1/", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://127.0.0.1/", buffer_), 200);
   EXPECT_EQ(buffer_.text(), kOk + "x");
 }
 
@@ -214,7 +224,7 @@ class HttpFaults : public ::testing::Test {
  protected:
   HttpFaults() : server_({{kOk}, {kOk + "body"}}), api_(server_.port()) {}
   std::string fetchError() {
-    return MessageOf([&] { HttpGetUrl(api_, "http://localhost/p", buffer_); });
+    return MessageOf([&] { HttpGetUrl(api_, net::SystemTls(), "http://localhost/p", buffer_); });
   }
   TestServer server_;
   FaultySockets api_;
@@ -264,7 +274,7 @@ TEST_F(HttpFaults, SendThatTakesNothingEndsTheExchangeInsteadOfLooping) {
 
 TEST_F(HttpFaults, PartialSendsAreContinuedUntilTheWholeRequestIsOut) {
   api_.sendLimit = 3;
-  EXPECT_EQ(HttpGetUrl(api_, "http://localhost/servlet/abc", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(api_, net::SystemTls(), "http://localhost/servlet/abc", buffer_), 200);
   EXPECT_EQ(server_.requests()[0], "HEAD /servlet/abc HTTP/1.0\r\n\r\n");
   EXPECT_EQ(server_.requests()[1], "GET /servlet/abc HTTP/1.0\r\n\r\n");
   EXPECT_EQ(buffer_.text(), kOk + "body");

@@ -16,9 +16,10 @@ FILES = {"usr/bin/quillo", "usr/bin/quillo-cli", "usr/share/applications/quillo.
          "usr/share/icons/hicolor/32x32/apps/quillo.png", "usr/share/doc/quillo/changelog.gz",
          "usr/share/doc/quillo/copyright", "usr/share/man/man1/quillo.1.gz",
          "usr/share/man/man1/quillo-cli.1.gz"}
-# Without Qt the window does not start (dpkg-shlibdeps finds it); the
-# lite-page button needs xdg-open, the captions a Japanese font.
-DEPENDS = {"libqt6widgets6", "xdg-utils", "fonts-ipafont-gothic | fonts-noto-cjk"}
+# Without Qt the window does not start, without libssl3 no https page is
+# fetched (dpkg-shlibdeps finds both); the lite-page button needs xdg-open,
+# the captions a Japanese font.
+DEPENDS = {"libqt6widgets6", "libssl3", "xdg-utils", "fonts-ipafont-gothic | fonts-noto-cjk"}
 
 
 def run(*argv):

@@ -61,7 +61,8 @@ bool WaitReadable(Fd fd, const std::atomic<bool>& stop) {
 
 }  // namespace
 
-TestServer::TestServer(std::vector<Reply> replies) : replies_(std::move(replies)) {
+TestServer::TestServer(std::vector<Reply> replies, std::shared_ptr<ServerTls> tls)
+    : replies_(std::move(replies)), tls_(std::move(tls)) {
   StartSockets();  // Winsock needs it before the first socket; kept until the destructor
   const Fd listener = ::socket(AF_INET, SOCK_STREAM, 0);
   listener_ = static_cast<net::SocketHandle>(listener);
@@ -103,11 +104,25 @@ void TestServer::serve() {
       std::lock_guard lock(mutex_);
       requests_.emplace_back();
     }
+    // Over TLS the handshake comes first; a refused one ends the connection.
+    std::unique_ptr<ServerSession> session;
+    if (tls_ && !(session = tls_->accept(static_cast<std::intptr_t>(fd)))) {
+      CloseFd(fd);
+      continue;
+    }
+    const auto receive = [&](char* data, std::size_t size) -> long {
+      if (session) return session->read(data, size);
+      return static_cast<long>(::recv(fd, data, Size(size), 0));
+    };
+    const auto transmit = [&](const char* data, std::size_t size) -> bool {
+      if (session) return session->write(data, size) > 0;
+      return ::send(fd, data, Size(size), kNoSignal) >= 0;
+    };
     // Read the request up to its blank line (or until the client closes).
     std::string request;
     char chunk[4096];
     while (request.find("\r\n\r\n") == std::string::npos && WaitReadable(fd, stop_)) {
-      const auto got = ::recv(fd, chunk, sizeof chunk, 0);
+      const long got = receive(chunk, sizeof chunk);
       if (got <= 0) break;
       request.append(chunk, static_cast<std::size_t>(got));
       std::lock_guard lock(mutex_);
@@ -120,7 +135,7 @@ void TestServer::serve() {
       do {
         for (std::size_t at = 0; sending && at < reply.bytes.size(); at += piece) {
           const std::size_t size = std::min(piece, reply.bytes.size() - at);
-          sending = ::send(fd, reply.bytes.data() + at, Size(size), kNoSignal) >= 0;
+          sending = transmit(reply.bytes.data() + at, size);
           if (reply.piece != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
       } while (reply.endless && sending && !stop_);
@@ -131,8 +146,13 @@ void TestServer::serve() {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         const linger hard{1, 0};  // close with RST
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, OptionValue(&hard), sizeof hard);
+      } else if (session && !reply.cut) {
+        session->shutdown();
       }
+    } else if (session) {
+      session->shutdown();
     }
+    session.reset();
     CloseFd(fd);
   }
 }
@@ -148,6 +168,7 @@ net::SocketHandle LoopbackSockets::openStream() {
 
 int LoopbackSockets::connect(net::SocketHandle s, std::uint32_t address, std::uint16_t port) {
   ports_.push_back(port);
+  if (port == 443) return system_.connect(s, address, securePort_.value_or(port_));
   return system_.connect(s, address, port == 80 ? port_ : port);
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
 // A listings site on loopback for the fetch, run and window tests: a TCP
-// server that answers each accepted connection with the next scripted reply
-// and records the request bytes, and sockets that lead the core's port 80
-// and name lookups to it.
+// server (plain, or TLS over it) that answers each accepted connection with
+// the next scripted reply and records the request bytes, and sockets that
+// lead the core's ports 80 and 443 and name lookups to it.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,6 +28,8 @@ struct Reply {
   bool stall = false;
   // Send bytes again and again until the client goes away.
   bool endless = false;
+  // Over TLS: close the TCP stream without the session's close_notify.
+  bool cut = false;
 };
 
 inline const std::string kHeadOk = "HTTP/1.0 200 OK\r\n\r\n";
@@ -42,9 +45,29 @@ inline std::vector<Reply> ServePages(const std::vector<std::string>& pages) {
   return replies;
 }
 
+// One accepted connection as a TLS server speaks on it.
+class ServerSession {
+ public:
+  virtual ~ServerSession() = default;
+  // As recv and send: bytes, 0 when the peer closed, negative on failure.
+  virtual long read(char* data, std::size_t size) = 0;
+  virtual long write(const char* data, std::size_t size) = 0;
+  // Sends close_notify.
+  virtual void shutdown() = 0;
+};
+
+// A TestServer's TLS side (support/TlsServer.h): the handshake on each
+// accepted socket, nullptr when it failed.
+class ServerTls {
+ public:
+  virtual ~ServerTls() = default;
+  virtual std::unique_ptr<ServerSession> accept(std::intptr_t socket) = 0;
+};
+
 class TestServer {
  public:
-  explicit TestServer(std::vector<Reply> replies);
+  // Over TLS when tls is given.
+  explicit TestServer(std::vector<Reply> replies, std::shared_ptr<ServerTls> tls = nullptr);
   ~TestServer();
   TestServer(const TestServer&) = delete;
   TestServer& operator=(const TestServer&) = delete;
@@ -57,6 +80,7 @@ class TestServer {
   void serve();
 
   std::vector<Reply> replies_;
+  std::shared_ptr<ServerTls> tls_;
   net::SocketHandle listener_ = net::kInvalidSocket;
   std::uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
@@ -65,8 +89,8 @@ class TestServer {
   std::thread thread_;
 };
 
-// Forwards to the system's sockets, but sends port 80 to a test server's port
-// and answers name lookups for the listed names with 127.0.0.1.
+// Forwards to the system's sockets, but sends ports 80 and 443 to a test
+// server's port and answers name lookups for the listed names with 127.0.0.1.
 class LoopbackSockets : public net::SocketApi {
  public:
   explicit LoopbackSockets(std::uint16_t port, std::vector<std::string> names = {});
@@ -89,6 +113,8 @@ class LoopbackSockets : public net::SocketApi {
 
   // Leads port 80 to another server from now on.
   void leadTo(std::uint16_t port) { port_ = port; }
+  // Leads port 443 to another server than port 80 from now on.
+  void leadSecureTo(std::uint16_t port) { securePort_ = port; }
 
   // Sockets opened and not yet closed.
   int openSockets() const { return open_; }
@@ -99,6 +125,7 @@ class LoopbackSockets : public net::SocketApi {
 
  private:
   std::uint16_t port_;
+  std::optional<std::uint16_t> securePort_;
   std::vector<std::string> names_;
   int open_ = 0;
   std::vector<std::uint16_t> ports_;

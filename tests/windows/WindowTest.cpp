@@ -21,6 +21,7 @@
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
 #include "platform/Info.h"
+#include "platform/Tls.h"
 #include "support/FakeShell.h"
 #include "support/LoopbackSite.h"
 #include "support/Pages.h"
@@ -87,7 +88,8 @@ class Window : public ::testing::Test {
 
   LoopbackSite site_{{}, {kSiteHost}};
   quillo::shell::testing::FakeShell shell_;
-  TForm1 form_{quillo::Ports{site_.sockets(), shell_, quillo::SystemLauncher()}};
+  TForm1 form_{
+      quillo::Ports{site_.sockets(), quillo::net::SystemTls(), shell_, quillo::SystemLauncher()}};
 };
 
 TEST_F(Window, FormAsLaidOut) {
@@ -189,7 +191,8 @@ TEST_F(Window, TenThousandLines) {
   for (int i = 1; i <= kLines; ++i)
     entries.push_back("entry " + std::to_string(i) + ",\x83\x65\x83X\x83g");
   LoopbackSite site(quillo::testing::ServePages({quillo::testing::Page({}, entries)}), {kSiteHost});
-  TForm1 form(quillo::Ports{site.sockets(), shell_, quillo::SystemLauncher()});
+  TForm1 form(
+      quillo::Ports{site.sockets(), quillo::net::SystemTls(), shell_, quillo::SystemLauncher()});
   form.Create(nullptr);
   ShowWindow(form.handle(), SW_SHOWNORMAL);
   SetWindowTextW(form.Edit1, Wide("http://" + kSiteHost + "/servlet/p1").c_str());
@@ -282,8 +285,8 @@ TEST(Program, StartsAndEndsInOrder) {
       [] { steps.push_back("com start"); },
       [] { steps.push_back(IsWindow(shownForm) ? "com end, form still there" : "com end"); }};
   const int code =
-      RunProgram(quillo::Ports{sockets, shell, quillo::SystemLauncher()}, com, SW_SHOWMAXIMIZED,
-                 [](TForm1& form) {
+      RunProgram(quillo::Ports{sockets, quillo::net::SystemTls(), shell, quillo::SystemLauncher()},
+                 com, SW_SHOWMAXIMIZED, [](TForm1& form) {
                    shownForm = form.handle();
                    steps.push_back(form.controller().hasPageLinks() ? "shown, PageLinks"
                                                                     : "shown, no PageLinks");
@@ -320,18 +323,18 @@ TEST(Program, CloseDuringAStalledRunEndsTheProgram) {
   LoopbackSite stalled({{"", 0, false, true}}, {kSiteHost});
   quillo::shell::testing::FakeShell shell;
   HHOOK hook = SetWindowsHookExW(WH_CBT, RecordWindows, nullptr, GetCurrentThreadId());
-  const int code =
-      RunProgram(quillo::Ports{stalled.sockets(), shell, quillo::SystemLauncher()},
-                 ComLibrary{[] {}, [] {}}, SW_SHOWNORMAL, [](TForm1& form) {
-                   SetWindowTextW(form.Edit1, Wide("http://" + kSiteHost + "/servlet/p1").c_str());
-                   PostMessageW(form.SpeedButton3, BM_CLICK, 0, 0);
-                   // Alt+F4 in the URL field, once the run waits.
-                   SetTimer(form.Edit1, 1, 300, [](HWND edit, UINT, UINT_PTR id, DWORD) {
-                     KillTimer(edit, id);
-                     closeSent = std::chrono::steady_clock::now();
-                     PostMessageW(edit, WM_SYSKEYDOWN, VK_F4, LPARAM{1} << 29);
-                   });
-                 });
+  const int code = RunProgram(
+      quillo::Ports{stalled.sockets(), quillo::net::SystemTls(), shell, quillo::SystemLauncher()},
+      ComLibrary{[] {}, [] {}}, SW_SHOWNORMAL, [](TForm1& form) {
+        SetWindowTextW(form.Edit1, Wide("http://" + kSiteHost + "/servlet/p1").c_str());
+        PostMessageW(form.SpeedButton3, BM_CLICK, 0, 0);
+        // Alt+F4 in the URL field, once the run waits.
+        SetTimer(form.Edit1, 1, 300, [](HWND edit, UINT, UINT_PTR id, DWORD) {
+          KillTimer(edit, id);
+          closeSent = std::chrono::steady_clock::now();
+          PostMessageW(edit, WM_SYSKEYDOWN, VK_F4, LPARAM{1} << 29);
+        });
+      });
   const auto ended = std::chrono::steady_clock::now();
   UnhookWindowsHookEx(hook);
   const auto ms = [](auto d) {
@@ -350,8 +353,8 @@ TEST(Program, MinimisedStartNeverActivatesTheForm) {
   HHOOK hook = SetWindowsHookExW(WH_CBT, RecordWindows, nullptr, GetCurrentThreadId());
   quillo::testing::LoopbackSockets sockets(1);
   quillo::shell::testing::FakeShell shell;
-  RunProgram(quillo::Ports{sockets, shell, quillo::SystemLauncher()}, ComLibrary{[] {}, [] {}},
-             SW_SHOWMINNOACTIVE, [](TForm1& form) {
+  RunProgram(quillo::Ports{sockets, quillo::net::SystemTls(), shell, quillo::SystemLauncher()},
+             ComLibrary{[] {}, [] {}}, SW_SHOWMINNOACTIVE, [](TForm1& form) {
                const HWND owner = GetWindow(form.handle(), GW_OWNER);
                EXPECT_TRUE(IsIconic(owner));
                EXPECT_FALSE(IsWindowVisible(form.handle()));

@@ -16,6 +16,7 @@
 #include "core/TextRules.h"
 #include "platform/Codepage.h"
 #include "platform/Sockets.h"
+#include "platform/Tls.h"
 #include "support/LoopbackSite.h"
 
 namespace quillo {
@@ -100,7 +101,9 @@ TEST_F(WinsockFetch, HeadThenGetWithTheExactRequestBytes) {
   std::string page = kOk + "<html>";
   for (int i = 0; i < 300000; ++i) page.push_back(static_cast<char>(i * 13 % 256));
   serve({{kOk}, {page, 1500}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/servlet/list?q=a%20b#top", buffer_), 200);
+  EXPECT_EQ(
+      HttpGetUrl(*api_, net::SystemTls(), "http://localhost/servlet/list?q=a%20b#top", buffer_),
+      200);
   EXPECT_EQ(server_->requests(),
             (std::vector<std::string>{"HEAD /servlet/list?q=a%20b#top HTTP/1.0\r\n\r\n",
                                       "GET /servlet/list?q=a%20b#top HTTP/1.0\r\n\r\n"}));
@@ -111,21 +114,22 @@ TEST_F(WinsockFetch, HeadThenGetWithTheExactRequestBytes) {
 
 TEST_F(WinsockFetch, ProbeOtherThan200EndsAfterTheFirstConnection) {
   serve({{"HTTP/1.0 404 Not Found\r\n\r\n"}, {kOk + "never"}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://localhost/", buffer_), 404);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_), 404);
   EXPECT_EQ(server_->requests(), std::vector<std::string>{"HEAD / HTTP/1.0\r\n\r\n"});
   EXPECT_TRUE(buffer_.empty());
 }
 
 TEST_F(WinsockFetch, DottedLiteralGoesThroughTheReverseLookup) {
   serve({{kOk}, {kOk + "x"}});
-  EXPECT_EQ(HttpGetUrl(*api_, "http://127.0.0.1/", buffer_), 200);
+  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://127.0.0.1/", buffer_), 200);
   EXPECT_EQ(buffer_.text(), kOk + "x");
 }
 
 TEST_F(WinsockFetch, HostWithAPortIsNoHostName) {
   serve({});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost:8080/x", buffer_); }),
-            "[localhost:8080] IS INVALID ADDRSS.");
+  EXPECT_EQ(
+      MessageOf([&] { HttpGetUrl(*api_, net::SystemTls(), "http://localhost:8080/x", buffer_); }),
+      "[localhost:8080] IS INVALID ADDRSS.");
   EXPECT_TRUE(api_->connectedPorts().empty());
 }
 
@@ -134,7 +138,8 @@ TEST_F(WinsockFetch, RefusedConnectionReportsTheSystemText) {
   ASSERT_FALSE(expected.empty()) << "the system has no text for WSAECONNREFUSED";
   serve({});
   LoopbackSockets closed(ClosedPort());
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(closed, "http://localhost/", buffer_); }), expected);
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(closed, net::SystemTls(), "http://localhost/", buffer_); }),
+            expected);
   EXPECT_EQ(closed.openSockets(), 0);
   std::cout << "refused: " << cp932::ToUtf8(expected) << "\n";
 }
@@ -145,7 +150,8 @@ TEST_F(WinsockFetch, ResetConnectionReportsTheSystemText) {
   const std::string expected = SystemMessage(WSAECONNRESET);
   ASSERT_FALSE(expected.empty());
   serve({{"", 0, true}});
-  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, "http://localhost/", buffer_); }), expected);
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_); }),
+            expected);
 }
 
 // The code of a failed connect is read after closesocket: the close must not

@@ -7,10 +7,11 @@
 #include "platform/Info.h"
 #include "platform/ShellWindows.h"
 #include "platform/Sockets.h"
+#include "platform/Tls.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int showCommand) {
-  const quillo::Ports ports{quillo::net::SystemSockets(), quillo::shell::SystemShell(),
-                            quillo::SystemLauncher()};
+  const quillo::Ports ports{quillo::net::SystemSockets(), quillo::net::SystemTls(),
+                            quillo::shell::SystemShell(), quillo::SystemLauncher()};
   return RunProgram(ports, ComLibrary{quillo::InfoStartup, quillo::InfoCleanup}, showCommand);
 }
