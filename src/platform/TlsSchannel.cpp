@@ -163,13 +163,16 @@ class SchannelSession final : public TlsSession {
         target_(Wide(host)),
         input_(kInputSize),
         plain_(kInputSize) {
-    if (credentials_.status() != SEC_E_OK) handshakeFails(StatusText(credentials_.status()));
+    if (credentials_.status() != SEC_E_OK) {
+      throw Error("TLS cannot be set up for " + host_ + ": " +
+                  StatusText(static_cast<DWORD>(credentials_.status())));
+    }
     handshake(true);
     verify();
     SecPkgContext_StreamSizes sizes{};
     const SECURITY_STATUS status =
         QueryContextAttributesW(&security_.handle, SECPKG_ATTR_STREAM_SIZES, &sizes);
-    if (status != SEC_E_OK) handshakeFails(StatusText(status));
+    if (status != SEC_E_OK) handshakeFails(StatusText(static_cast<DWORD>(status)));
     header_ = sizes.cbHeader;
     trailer_ = sizes.cbTrailer;
     maxMessage_ = std::min<std::size_t>(sizes.cbMaximumMessage, 16384);
@@ -209,7 +212,8 @@ class SchannelSession final : public TlsSession {
       const long got = sockets_.recv(socket_, input_.data() + used_, input_.size() - used_);
       if (got < 0) return -1;
       // An end without the peer's close could be a cut page.
-      if (got == 0) connectionFails("the server ended it without closing the session");
+      if (got == 0)
+        throw Error("The TLS connection to " + host_ + " ended before the server closed it");
       used_ += static_cast<std::size_t>(got);
     }
   }
@@ -227,7 +231,7 @@ class SchannelSession final : public TlsSession {
     throw Error("The certificate of " + host_ + " is not trusted: " + reason);
   }
   [[noreturn]] void connectionFails(const std::string& reason) {
-    throw Error("The TLS connection with " + host_ + " failed: " + reason);
+    throw Error("The TLS connection to " + host_ + " failed: " + reason);
   }
 
   // Every byte of data through the socket port; false when it failed, its
