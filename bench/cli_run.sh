@@ -6,7 +6,8 @@
 # - one generated realistic page of 64 MiB (its further-page links bent
 #   away), beside a bare loop of 1025-byte receives of the same page over
 #   the same loopback (quillo_recv_loop), the limit of a fetch by quillo's
-#   protocol; with the peak resident set of each quillo-cli run.
+#   protocol, over http and then over https (the demo CA trusted through
+#   SSL_CERT_FILE); with the peak resident set of each quillo-cli run.
 #   bench/cli_run.sh [runs, default 5] [quillo-cli, default build/bench/src/quillo-cli]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -60,16 +61,19 @@ scripts/demo-site.sh run -- bash -c '
     start=$(date +%s%N); "$TOOLS/quillo_recv_loop" 127.0.0.1 /servlet/big.html >/dev/null; ms "$start"
   done | best)
   echo "  bare loop of 1025-byte receives: $loop ms, $(( bytes / 1000 / loop )) MB/s"
-  for mode in --raw --utf8; do
-    flag=$([[ $mode == --raw ]] && echo --raw || true)
-    for i in $(seq "$RUNS"); do
+  plain=""
+  for mode in --raw --utf8 "--raw over https"; do
+    flag=$([[ $mode == --raw* ]] && echo --raw || true)
+    url=$([[ $mode == *https ]] && echo "${QUILLO_DEMO_HTTPS_URL%/*}/big.html" || echo "$big")
+    read -r took peak < <(for i in $(seq "$RUNS"); do
       start=$(date +%s%N)
-      /usr/bin/time -f %M -o "$SITE/peak" "$CLI" $flag "$big" >"$SITE/lines" 2>/dev/null
+      /usr/bin/time -f %M -o "$SITE/peak" "$CLI" $flag "$url" >"$SITE/lines" 2>/dev/null
       echo "$(ms "$start") $(<"$SITE/peak")"
-    done | sort -n | head -n 1 | {
-      read -r took peak
-      echo "  quillo-cli $mode: $took ms, $(( bytes / 1000 / took )) MB/s," \
-        "$(( 100 * loop / took )) % of the loop, peak $(( peak / 1024 )) MiB" \
-        "($(( 100 * peak * 1024 / bytes )) % of the page), $(wc -l <"$SITE/lines") lines"
-    }
+    done | sort -n | head -n 1)
+    # The same run over TLS, against the plain one.
+    [[ $mode == --raw ]] && plain=$took
+    beside=$([[ $mode == *https ]] && echo ", $(( 100 * plain / took )) % of the plain run" || true)
+    echo "  quillo-cli $mode: $took ms, $(( bytes / 1000 / took )) MB/s," \
+      "$(( 100 * loop / took )) % of the loop$beside, peak $(( peak / 1024 )) MiB" \
+      "($(( 100 * peak * 1024 / bytes )) % of the page), $(wc -l <"$SITE/lines") lines"
   done'

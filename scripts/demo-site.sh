@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Serves the demo listings site (demo/site/) with nginx on 127.0.0.1:80 inside
-# a private network namespace whose /etc/hosts maps the site's host name to
-# 127.0.0.1, so that quillo can fetch it exactly as it fetches the real site:
-# port 80, name lookup through the resolver, no Host header needed.
+# Serves the demo listings site (demo/site/) with nginx inside a private
+# network namespace whose /etc/hosts maps the site's host name to 127.0.0.1,
+# so that quillo can fetch it exactly as it fetches the real site: name
+# lookup through the resolver, plain http on port 80 (no Host header needed)
+# and https on port 443 (TLS 1.2 and 1.3, the site picked by the Host header).
 #
 #   demo-site.sh run [--] CMD [ARG...]   set up, run CMD inside, tear down;
 #                                        exits with CMD's status
@@ -15,17 +16,40 @@
 #                     stop: quillo-demo)
 #   QUILLO_SITE_HOST  host name of the site (listings.example)
 #   QUILLO_DEMO_ROOT  folder to serve instead of demo/site
+#   QUILLO_DEMO_MOVED 1: the site has moved to https: port 80 answers every
+#                     request with 301 to https://HOST, same path and query.
+#                     Otherwise (the default) port 80 serves the pages too.
+#
+# The certificates come from a throw-away CA made with openssl for this run
+# only (its files go when the site stops). Port 443 answers, by the name the
+# client asks for in the handshake:
+#   HOST              the site, certificate for HOST from the demo CA
+#   self-signed.HOST  the site, behind a self-signed certificate
+#   untrusted.HOST    the site, certificate from a second CA nobody trusts
+#   wrong-name.HOST   the site, certificate from the demo CA for other.example
+# and, on 127.0.0.3:443,
+#   old-tls.HOST      the site with a good certificate, over TLS 1.0 and 1.1
+#                     only
+# The other names lead to 127.0.0.1. A client that checks certificates
+# properly and asks for TLS 1.2 or later gets the pages from HOST only, and
+# sends no request to the others.
 #
 # CMD sees, besides the caller's environment:
 #   QUILLO_DEMO_NGINX_PID   the (single) nginx process: kill it to make the
 #                           site vanish in the middle of a run
-#   QUILLO_DEMO_URL         address of the first result page
-#   QUILLO_DEMO_ACCESS_LOG  one line per request: request line, Host header
-#                           ("-" when none was sent), status, body bytes
+#   QUILLO_DEMO_URL         http address of the first result page
+#   QUILLO_DEMO_HTTPS_URL   https address of the first result page
+#   QUILLO_DEMO_CA          the demo CA's certificate (PEM), the one trust
+#                           anchor a client needs for HOST
+#   SSL_CERT_FILE           the same file, so that OpenSSL's default trust
+#                           store trusts the demo CA (and its CA alone)
+#   QUILLO_DEMO_ACCESS_LOG  one line per request: scheme (http or https),
+#                           request line, Host header ("-" when none was
+#                           sent), status, body bytes
 #   QUILLO_NETNS, QUILLO_SITE_HOST
 #
-# Needs root (network namespaces, port 80); installs nginx-light and
-# iproute2 when they are missing.
+# Needs root (network namespaces, ports 80 and 443); installs nginx-light,
+# iproute2 and openssl when they are missing.
 
 set -euo pipefail
 
@@ -59,7 +83,7 @@ EOF
 
 need_root() {
     if [[ $(id -u) -ne 0 ]]; then
-        die "must run as root: it creates a network namespace and serves port 80" \
+        die "must run as root: it creates a network namespace and serves ports 80 and 443" \
             "(try: sudo -E $0 $*)"
     fi
 }
@@ -68,6 +92,7 @@ ensure_tools() {
     local missing=()
     command -v nginx >/dev/null 2>&1 || missing+=(nginx-light)
     command -v ip >/dev/null 2>&1 || missing+=(iproute2)
+    command -v openssl >/dev/null 2>&1 || missing+=(openssl)
     ((${#missing[@]} == 0)) && return 0
     echo "$prog: installing ${missing[*]}" >&2
     export DEBIAN_FRONTEND=noninteractive
@@ -101,9 +126,62 @@ site_dir() {
     echo "$dir"
 }
 
+# Names on port 443 whose certificates a client must refuse (see the header).
+refused_names() {
+    local host=$1
+    echo "self-signed.$host untrusted.$host wrong-name.$host"
+}
+
+# A leaf certificate for name, signed by the CA of that base name in dir
+# (none: self-signed).
+make_certificate() {
+    local dir=$1 name=$2 out=$3 ca=${4:-}
+    printf '%s\n' "subjectAltName=DNS:$name" "basicConstraints=critical,CA:FALSE" \
+        "keyUsage=critical,digitalSignature" "extendedKeyUsage=serverAuth" >"$dir/$out.ext"
+    openssl req -new -key "$dir/leaf.key" -subj "/CN=$name" -out "$dir/$out.csr"
+    local sign=(-signkey "$dir/leaf.key")
+    [[ -n $ca ]] && sign=(-CA "$dir/$ca.pem" -CAkey "$dir/$ca.key")
+    openssl x509 -req -in "$dir/$out.csr" "${sign[@]}" -days 2 \
+        -set_serial "0x$(openssl rand -hex 8)" -extfile "$dir/$out.ext" -out "$dir/$out.pem" 2>/dev/null
+}
+
+make_ca() {
+    local dir=$1 name=$2 subject=$3
+    printf '%s\n' "basicConstraints=critical,CA:TRUE" "keyUsage=critical,keyCertSign,cRLSign" \
+        "subjectKeyIdentifier=hash" >"$dir/$name.ext"
+    openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$dir/$name.key"
+    openssl req -new -key "$dir/$name.key" -subj "/CN=$subject" -out "$dir/$name.csr"
+    openssl x509 -req -in "$dir/$name.csr" -signkey "$dir/$name.key" -days 2 \
+        -set_serial "0x$(openssl rand -hex 8)" -extfile "$dir/$name.ext" -out "$dir/$name.pem" 2>/dev/null
+}
+
+write_tls_files() {
+    local host=$1 dir=$prefix/tls
+    mkdir -p "$dir"
+    (
+        umask 077
+        make_ca "$dir" ca "quillo demo CA"
+        make_ca "$dir" rogue-ca "quillo demo CA nobody trusts"
+        openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -out "$dir/leaf.key"
+        make_certificate "$dir" "$host" site ca
+        make_certificate "$dir" "self-signed.$host" self-signed
+        make_certificate "$dir" "untrusted.$host" untrusted rogue-ca
+        make_certificate "$dir" other.example wrong-name ca
+        make_certificate "$dir" "old-tls.$host" old-tls ca
+    ) || die "could not make the demo certificates with openssl"
+    chmod 644 "$dir/ca.pem"
+}
+
 write_nginx_conf() {
-    local root=$1
+    local root=$1 host=$2 tls=$prefix/tls plain name
     mkdir -p "$prefix/tmp"
+    if [[ ${QUILLO_DEMO_MOVED:-0} == 1 ]]; then
+        # Not $host: that is "_" for a request without a Host header.
+        plain="return 301 https://$host\$request_uri;"
+    else
+        plain="root \"$root\";
+        index index.html;"
+    fi
     cat >"$prefix/nginx.conf" <<EOF
 # One demo run; every file nginx writes stays under $prefix.
 daemon on;
@@ -124,20 +202,53 @@ http {
     types { }
     default_type "text/html; charset=Shift_JIS";
     server_tokens off;
-    log_format quillo '\$request "\$http_host" \$status \$body_bytes_sent';
+    log_format quillo '\$scheme \$request "\$http_host" \$status \$body_bytes_sent';
     access_log "$prefix/access.log" quillo;
     client_body_temp_path "$prefix/tmp/body";
     proxy_temp_path "$prefix/tmp/proxy";
     fastcgi_temp_path "$prefix/tmp/fastcgi";
     uwsgi_temp_path "$prefix/tmp/uwsgi";
     scgi_temp_path "$prefix/tmp/scgi";
+    ssl_protocols TLSv1.2 TLSv1.3;
+    ssl_certificate_key "$tls/leaf.key";
 
     server {
         # The client sends no Host header: the default server answers it.
         listen 127.0.0.1:80 default_server;
         server_name _;
+        $plain
+    }
+
+    server {
+        listen 127.0.0.1:443 ssl default_server;
+        server_name $host;
+        ssl_certificate "$tls/site.pem";
         root "$root";
         index index.html;
+    }
+EOF
+    for name in self-signed untrusted wrong-name; do
+        cat >>"$prefix/nginx.conf" <<EOF
+
+    server {
+        listen 127.0.0.1:443 ssl;
+        server_name $name.$host;
+        ssl_certificate "$tls/$name.pem";
+        root "$root";
+    }
+EOF
+    done
+    # An address of its own: the protocols are fixed before the handshake
+    # names a server.
+    cat >>"$prefix/nginx.conf" <<EOF
+
+    server {
+        listen 127.0.0.3:443 ssl;
+        server_name old-tls.$host;
+        ssl_protocols TLSv1 TLSv1.1;
+        ssl_ciphers DEFAULT:@SECLEVEL=0;
+        ssl_certificate "$tls/old-tls.pem";
+        root "$root";
     }
 }
 EOF
@@ -150,8 +261,8 @@ write_etc_files() {
     created_etc=1
     # localhost first, so the reverse lookup of 127.0.0.1 gives a name; the
     # machine's own name too, for tools that look it up.
-    printf '127.0.0.1\tlocalhost %s %s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
-        "$host" "$(hostname)" >"/etc/netns/$ns/hosts"
+    printf '127.0.0.1\tlocalhost %s %s %s\n127.0.0.3\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
+        "$host" "$(refused_names "$host")" "$(hostname)" "old-tls.$host" >"/etc/netns/$ns/hosts"
     # Name lookups that miss the hosts file fail at once on loopback
     # instead of reaching for a name server outside.
     if [[ -e /etc/resolv.conf ]]; then
@@ -192,7 +303,8 @@ set_up() {
     created_ns=1
     ip -n "$ns" link set lo up
     write_etc_files "$host"
-    write_nginx_conf "$root"
+    write_tls_files "$host"
+    write_nginx_conf "$root" "$host"
 
     if ! ip netns exec "$ns" nginx -c "$prefix/nginx.conf" -p "$prefix/" -e "$prefix/error.log"; then
         cat "$prefix/error.log" >&2 2>/dev/null || true
@@ -202,11 +314,20 @@ set_up() {
     # The log starts with the caller's own requests, not the probes.
     : >"$prefix/access.log"
 
+    export_site "$host"
+}
+
+# What CMD sees (see the header).
+export_site() {
+    local host=$1
     export QUILLO_NETNS=$ns
     export QUILLO_SITE_HOST=$host
     export QUILLO_DEMO_NGINX_PID
-    QUILLO_DEMO_NGINX_PID=$(<"$prefix/nginx.pid")
+    QUILLO_DEMO_NGINX_PID=$(cat "$prefix/nginx.pid" 2>/dev/null || echo "")
     export QUILLO_DEMO_URL="http://$host/servlet/result1.html"
+    export QUILLO_DEMO_HTTPS_URL="https://$host/servlet/result1.html"
+    export QUILLO_DEMO_CA="$prefix/tls/ca.pem"
+    export SSL_CERT_FILE=$QUILLO_DEMO_CA
     export QUILLO_DEMO_ACCESS_LOG="$prefix/access.log"
 }
 
@@ -293,13 +414,7 @@ cmd_exec() {
     (($# > 0)) || usage
     local started_host
     load_started
-    local host=$started_host
-    export QUILLO_NETNS=$ns
-    export QUILLO_SITE_HOST=$host
-    export QUILLO_DEMO_NGINX_PID
-    QUILLO_DEMO_NGINX_PID=$(cat "$prefix/nginx.pid" 2>/dev/null || echo "")
-    export QUILLO_DEMO_URL="http://$host/servlet/result1.html"
-    export QUILLO_DEMO_ACCESS_LOG="$prefix/access.log"
+    export_site "$started_host"
     exec ip netns exec "$ns" "$@"
 }
 

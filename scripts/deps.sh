@@ -9,7 +9,7 @@ want=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
       qt6-base-dev qt6-base-dev-tools libgl-dev liblz4-dev nlohmann-json3-dev libssl-dev
       fonts-ipafont-gothic xvfb xauth xdg-utils)
 if [[ "${1:-build}" == test ]]; then
-  want+=(iproute2 nginx-light xdotool xclip x11-utils imagemagick
+  want+=(iproute2 nginx-light openssl xdotool xclip x11-utils imagemagick
          mingw-w64 g++-mingw-w64-x86-64-posix googletest wine64 firefox-esr chromium
          python3 clang-format clang-14 libclang-rt-14-dev openssl
          dpkg-dev help2man lintian desktop-file-utils)

@@ -2,7 +2,12 @@
 every entry of every page in order, the status texts in order, the requests
 nginx saw, and a run whose further pages cannot be reached.
 
-Usage: cli_e2e.py QUILLO_CLI
+Usage: cli_e2e.py QUILLO_CLI [https]
+
+With https the site has moved to https (its port 80 answers 301): the same
+run from the https address and from the http one, then the servers that
+must be refused (bad certificates, TLS below 1.2), each before a request is
+sent.
 """
 
 import os
@@ -30,14 +35,14 @@ def new_log_lines(seen):
     return lines[seen:], len(lines)
 
 
-def check_full_run(cli, url, seen):
+def check_full_run(cli, url, seen, scheme="http", moved=False):
     status, out, err = run_cli(cli, url)
     if status != 0:
         raise e2e.Failure("quillo-cli exited %d: %s" % (status, err.decode("utf-8", "replace")))
     e2e.compare_text("entries (UTF-8)", out.decode("utf-8"), e2e.expected_text("entries.txt"))
     e2e.compare_text("status texts", err.decode("utf-8"), e2e.expected_text("status.txt"))
     lines, seen = new_log_lines(seen)
-    e2e.check_requests(lines, e2e.demo_pages())
+    e2e.check_requests(lines, e2e.demo_pages(), scheme, moved)
 
     status, out, err = run_cli(cli, "--raw", url)
     if status != 0:
@@ -46,7 +51,7 @@ def check_full_run(cli, url, seen):
                       e2e.read_bytes(os.path.join(e2e.EXPECTED, "entries.cp932.txt")))
     e2e.compare_text("status texts (--raw)", err.decode("utf-8"), e2e.expected_text("status.txt"))
     lines, seen = new_log_lines(seen)
-    e2e.check_requests(lines, e2e.demo_pages())
+    e2e.check_requests(lines, e2e.demo_pages(), scheme, moved)
     return seen
 
 
@@ -70,11 +75,40 @@ def check_second_page_refused(cli, seen):
     e2e.check_requests(lines, ["result1.html"])
 
 
-def inside(cli):
+# The demo site's names that must be refused (their certificate, or TLS
+# below 1.2), and the reason each message must give.
+REFUSALS = (("self-signed", "self-signed certificate"),
+            ("untrusted", "unable to get local issuer certificate"),
+            ("wrong-name", "hostname mismatch"),
+            ("old-tls", "unsupported protocol"))
+
+
+def check_refusals(cli, seen):
+    for name, reason in REFUSALS:
+        host = "%s.%s" % (name, os.environ["QUILLO_SITE_HOST"])
+        status, out, err = run_cli(cli, "https://%s/servlet/result1.html" % host)
+        message = (err.decode("utf-8", "replace").splitlines() or [""])[-1]
+        if status != 1 or out or host not in message or reason not in message:
+            raise e2e.Failure("%s: exit status %d, %d bytes out, message %r; expected 1, "
+                              "nothing, a message naming %s and %r"
+                              % (name, status, len(out), message, host, reason))
+        lines, seen = new_log_lines(seen)
+        if lines:
+            raise e2e.Failure("%s: requests reached nginx: %s" % (name, lines))
+        e2e.log("%s: refused with %r, no request" % (name, message))
+
+
+def inside(cli, mode):
     url = os.environ["QUILLO_DEMO_URL"]
     e2e.log("demo site: %s in namespace %s" % (url, os.environ["QUILLO_NETNS"]))
-    seen = check_full_run(cli, url, len(e2e.access_log()))
-    check_second_page_refused(cli, seen)
+    seen = len(e2e.access_log())
+    if mode == "https":
+        seen = check_full_run(cli, os.environ["QUILLO_DEMO_HTTPS_URL"], seen, "https")
+        seen = check_full_run(cli, url, seen, "https", moved=True)
+        check_refusals(cli, seen)
+    else:
+        seen = check_full_run(cli, url, seen)
+        check_second_page_refused(cli, seen)
     e2e.log("PASS")
 
 
@@ -82,15 +116,17 @@ def main():
     args = sys.argv[1:]
     if args[-1:] == ["--inside"]:
         try:
-            inside(os.path.abspath(args[0]))
+            inside(os.path.abspath(args[0]), args[1])
         except e2e.Failure as failure:
             print("FAIL: %s" % failure, flush=True)
             sys.exit(1)
         return
-    if len(args) != 1:
+    if len(args) not in (1, 2) or args[1:] not in ([], ["https"]):
         sys.exit(__doc__)
+    mode = (args[1:] or ["http"])[0]
     e2e.require_root("quillo-cli against the demo site")
-    e2e.run_inside_demo_site("cli", [os.path.abspath(__file__), os.path.abspath(args[0])])
+    e2e.run_inside_demo_site("cli", [os.path.abspath(__file__), os.path.abspath(args[0]), mode],
+                             moved=mode == "https")
 
 
 if __name__ == "__main__":

@@ -53,13 +53,15 @@ def require_tools(*tools):
                          % ", ".join(missing))
 
 
-def run_inside_demo_site(tag, argv):
+def run_inside_demo_site(tag, argv, moved=False):
     """Replaces this process with demo-site.sh running argv (plus --inside)
     in a fresh namespace, so that the site's teardown owns every process the
     driver leaves behind. The namespace name carries the pid: tests running
-    side by side never share one."""
+    side by side never share one. moved: the site's port 80 answers 301 to
+    https."""
     env = dict(os.environ)
     env["QUILLO_NETNS"] = "quillo-e2e-%s-%d" % (tag, os.getpid())
+    env["QUILLO_DEMO_MOVED"] = "1" if moved else "0"
     env.pop("QUILLO_DEMO_ROOT", None)
     sys.stdout.flush()
     cmd = [DEMO_SITE, "run", "--", sys.executable] + argv + ["--inside"]
@@ -134,9 +136,9 @@ def compare_bytes(what, actual, expected):
                      shorten(actual[at:at + 40]), shorten(expected[at:at + 40])))
 
 
-# nginx logs each request as: request line, Host header ("-" when none was
-# sent), status, body bytes (see scripts/demo-site.sh).
-LOG_LINE = re.compile(r'^(HEAD|GET) (\S+) HTTP/1\.0 "(.*)" (\d{3}) (\d+)$')
+# nginx logs each request as: scheme, request line, Host header ("-" when
+# none was sent), status, body bytes (see scripts/demo-site.sh).
+LOG_LINE = re.compile(r'^(https?) (HEAD|GET) (\S+) HTTP/1\.0 "(.*)" (\d{3}) (\d+)$')
 
 
 def access_log():
@@ -145,30 +147,32 @@ def access_log():
         return f.read().splitlines()
 
 
-def check_requests(lines, pages):
+def check_requests(lines, pages, scheme="http", moved=False):
     """The log lines of one run over pages (file names in order): a HEAD and
-    then a GET for each, HTTP/1.0 with no Host header, each GET bringing
-    the whole file."""
-    want = []
+    then a GET for each, HTTP/1.0, each GET bringing the whole file; over
+    http with no Host header, over https with the site's. moved: the run
+    began with a HEAD over http, answered 301."""
+    want = [("http", "HEAD", pages[0], "301")] if moved else []
     for page in pages:
-        want += [("HEAD", page), ("GET", page)]
+        want += [(scheme, "HEAD", page, "200"), (scheme, "GET", page, "200")]
     got = []
     for line in lines:
         m = LOG_LINE.match(line)
         if not m:
             raise Failure("unexpected access log line: %r" % line)
-        method, path, host, status, size = m.groups()
-        if host != "-":
-            raise Failure("request sent a Host header (%r): %r" % (host, line))
-        if status != "200":
-            raise Failure("request not answered 200: %r" % line)
+        sent_over, method, path, host, status, size = m.groups()
+        want_host = os.environ["QUILLO_SITE_HOST"] if sent_over == "https" else "-"
+        if host != want_host:
+            raise Failure("request sent the Host header %r, expected %r: %r"
+                          % (host, want_host, line))
         page = path.rsplit("/", 1)[-1]
-        if method == "GET" and int(size) != os.path.getsize(os.path.join(PAGES, page)):
+        if (method, status) == ("GET", "200") and \
+                int(size) != os.path.getsize(os.path.join(PAGES, page)):
             raise Failure("GET did not bring the whole page: %r" % line)
-        got.append((method, page))
+        got.append((sent_over, method, page, status))
     if got != want:
         raise Failure("requests were %s, expected %s" % (got, want))
-    log("access log: %s" % ", ".join("%s %s" % r for r in got))
+    log("access log: %s" % ", ".join("%s %s %s %s" % r for r in got))
 
 
 def demo_pages():

@@ -11,6 +11,9 @@ server's, so the server must live there).
 
   download     all four demo pages; the clipboard must hold every expected
                line; screenshot window-after-run.png
+  download-https
+               the same from the https address (SSL_CERT_FILE, set by the
+               demo site, trusts its CA); screenshot window-after-https.png
   page2-fails  the further pages' host leads to an address where nothing
                listens: the error box titled "quillo" appears over the
                window, page 1's lines stay; screenshots window-error-box.png
@@ -39,7 +42,7 @@ import reference_parser as rp
 BROWSERS = {"browser-chromium": (live_browsers.Chromium,),
             "browser-firefox": (live_browsers.Firefox,),
             "browser-both": (live_browsers.Chromium, live_browsers.Firefox)}
-MODES = ("download", "page2-fails") + tuple(BROWSERS)
+MODES = ("download", "download-https", "page2-fails") + tuple(BROWSERS)
 X_TOOLS = ("Xvfb", "xdotool", "xclip", "xprop", "import", "convert")
 
 # Client-area coordinates of the controls, from the window's fixed layout.
@@ -273,7 +276,7 @@ class Window:
         shutil.rmtree(self.runtime_dir, ignore_errors=True)
 
 
-def wait_for_requests(pages, timeout):
+def wait_for_requests(pages, timeout, scheme="http"):
     """Polls the access log until every page's GET is in, then checks the
     whole request sequence."""
     want = 2 * len(pages)
@@ -283,18 +286,22 @@ def wait_for_requests(pages, timeout):
         return lines if len(lines) >= want else None
 
     lines = e2e.poll("GET of %s in the access log" % pages[-1], probe, timeout=timeout)
-    e2e.check_requests(lines, pages)
+    e2e.check_requests(lines, pages, scheme)
 
 
-def download(window, artifacts):
-    window.enter_url(os.environ["QUILLO_DEMO_URL"])
+def download(window, artifacts, scheme="http"):
+    https = scheme == "https"
+    window.enter_url(os.environ["QUILLO_DEMO_HTTPS_URL" if https else "QUILLO_DEMO_URL"])
     window.start_download()
     pages = e2e.demo_pages()
-    wait_for_requests(pages, timeout=60)
+    wait_for_requests(pages, timeout=60, scheme=scheme)
     window.result_area_equals(e2e.expected_text("entries.txt"),
                               "result area after the run", timeout=30)
     # No request beyond the pages: the run is over.
-    e2e.check_requests(e2e.access_log(), pages)
+    e2e.check_requests(e2e.access_log(), pages, scheme)
+    if https:
+        window.desktop.screenshot(os.path.join(artifacts, "window-after-https.png"))
+        return
     window.desktop.screenshot(os.path.join(artifacts, "window-after-run.png"))
     # The window alone, as the documentation shows it.
     x, y, width, height = window.desktop.geometry(window.id)
@@ -389,6 +396,8 @@ def inside(mode, program, artifacts):
         window.wait_shown()
         if mode == "download":
             download(window, artifacts)
+        elif mode == "download-https":
+            download(window, artifacts, "https")
         elif mode == "page2-fails":
             page2_fails(window, artifacts)
         else:
