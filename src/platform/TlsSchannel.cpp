@@ -308,8 +308,7 @@ class SchannelSession final : public TlsSession {
     SECURITY_STATUS status =
         QueryContextAttributesW(&security_.handle, SECPKG_ATTR_CONNECTION_INFO, &info);
     if (status != SEC_E_OK) handshakeFails(StatusText(static_cast<DWORD>(status)));
-    if ((info.dwProtocol & kProtocols) == 0)
-      handshakeFails("the server offers no TLS 1.2 or later");
+    if ((info.dwProtocol & kProtocols) == 0) handshakeFails("unsupported protocol");
 
     PCCERT_CONTEXT certificate = nullptr;
     status =

@@ -33,8 +33,6 @@
 #include "platform/Codepage.h"
 #include "platform/Info.h"
 #include "platform/ShellWindows.h"
-#include "platform/Sockets.h"
-#include "platform/Tls.h"
 
 namespace {
 
@@ -181,33 +179,6 @@ int HoldLock(std::string_view browser) {
   return 0;
 }
 
-// One request over the system's TLS to HOST:PORT; the reply or the error.
-int TlsGet(const char* host, const char* port) {
-  auto& sockets = quillo::net::SystemSockets();
-  sockets.startup(0x0101);
-  const auto address = sockets.hostByName(host);
-  const auto s = sockets.openStream();
-  if (!address || sockets.connect(s, *address, static_cast<std::uint16_t>(std::atoi(port))) != 0) {
-    Print("error: no connection");
-    return 1;
-  }
-  try {
-    auto session = quillo::net::SystemTls().connect(sockets, s, host);
-    const std::string request = std::string("GET / HTTP/1.0\r\nHost: ") + host + "\r\n\r\n";
-    session->send(request.data(), request.size());
-    std::string reply;
-    char area[1025];
-    long got = 0;
-    while ((got = session->recv(area, sizeof area)) > 0)
-      reply.append(area, static_cast<std::size_t>(got));
-    Print(got < 0 ? "error: receive" : reply);
-  } catch (const quillo::Error& e) {
-    Print("error: " + quillo::cp932::ToUtf8(e.message()));
-  }
-  sockets.close(s);
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -219,7 +190,6 @@ int main(int argc, char** argv) {
   if (command == "record") return Record(argc, argv);
   if (command == "box" && argc == 3) return Box(argv[2]);
   if (command == "hold-lock" && argc == 4) return HoldLock(argv[2]);
-  if (command == "tls-get" && argc == 4) return TlsGet(argv[2], argv[3]);
   std::fputs(
       "usage: quillo-probe title | error-text CODE | browser-url PREFIX |"
       " launch TARGET | record ARG... | box TITLE |"
