@@ -28,6 +28,8 @@ if [[ ${1:-} == --open-window ]]; then
     echo
     echo "  $QUILLO_DEMO_URL"
     echo
+    echo "  (or over https: $QUILLO_DEMO_HTTPS_URL)"
+    echo
   fi
   unset QUILLO_START_ON_XVFB
   exec "$program" "$@"

@@ -80,7 +80,7 @@ def check_second_page_refused(cli, seen):
 REFUSALS = (("self-signed", "self-signed certificate"),
             ("untrusted", "unable to get local issuer certificate"),
             ("wrong-name", "hostname mismatch"),
-            ("old-tls", "unsupported protocol"))
+            ("old-tls", "protocol version"))
 
 
 def check_refusals(cli, seen):
