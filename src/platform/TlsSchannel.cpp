@@ -308,7 +308,7 @@ class SchannelSession final : public TlsSession {
     SECURITY_STATUS status =
         QueryContextAttributesW(&security_.handle, SECPKG_ATTR_CONNECTION_INFO, &info);
     if (status != SEC_E_OK) handshakeFails(StatusText(static_cast<DWORD>(status)));
-    if ((info.dwProtocol & kProtocols) == 0) handshakeFails("unsupported protocol");
+    if ((info.dwProtocol & kProtocols) == 0) handshakeFails("protocol version below TLS 1.2");
 
     PCCERT_CONTEXT certificate = nullptr;
     status =
