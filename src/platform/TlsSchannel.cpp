@@ -93,9 +93,29 @@ std::string PolicyFault(DWORD error) {
   }
 }
 
+// secur32.dll's calls, through its function table: the DLL is loaded at the
+// first https connection, not at the program's start, because Wine's starts
+// Winsock as it loads, before the program's own start-up does. nullptr when
+// the system has none.
+const SecurityFunctionTableW* Sspi() {
+  static const SecurityFunctionTableW* const table = []() -> const SecurityFunctionTableW* {
+    const HMODULE dll = LoadLibraryExW(L"secur32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (dll == nullptr) return nullptr;
+    // By way of void (*)(), the cast every function pointer type accepts.
+    const auto init = reinterpret_cast<INIT_SECURITY_INTERFACE_W>(
+        reinterpret_cast<void (*)()>(GetProcAddress(dll, SECURITY_ENTRYPOINT_ANSIW)));
+    return init != nullptr ? init() : nullptr;
+  }();
+  return table;
+}
+
 class Credentials {
  public:
   Credentials() {
+    if (Sspi() == nullptr) {
+      status_ = SEC_E_SECPKG_NOT_FOUND;
+      return;
+    }
     // SCH_CREDENTIALS names what is left out and knows TLS 1.3; systems
     // without it (older Windows) take the older SCHANNEL_CRED with TLS 1.2.
     TLS_PARAMETERS parameters{};
@@ -113,7 +133,7 @@ class Credentials {
     status_ = acquire(&older);
   }
   ~Credentials() {
-    if (status_ == SEC_E_OK) FreeCredentialsHandle(&handle_);
+    if (status_ == SEC_E_OK) Sspi()->FreeCredentialsHandle(&handle_);
   }
   Credentials(const Credentials&) = delete;
   Credentials& operator=(const Credentials&) = delete;
@@ -124,8 +144,8 @@ class Credentials {
  private:
   SECURITY_STATUS acquire(void* data) {
     wchar_t package[] = UNISP_NAME_W;
-    status_ = AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, data,
-                                        nullptr, nullptr, &handle_, nullptr);
+    status_ = Sspi()->AcquireCredentialsHandleW(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr,
+                                                data, nullptr, nullptr, &handle_, nullptr);
     return status_;
   }
 
@@ -142,7 +162,7 @@ struct SecurityContext {
   SecurityContext(const SecurityContext&) = delete;
   SecurityContext& operator=(const SecurityContext&) = delete;
   ~SecurityContext() {
-    if (live) DeleteSecurityContext(&handle);
+    if (live) Sspi()->DeleteSecurityContext(&handle);
   }
 };
 
@@ -150,7 +170,7 @@ struct SecurityContext {
 struct ContextBuffer {
   SecBuffer buffer{0, SECBUFFER_TOKEN, nullptr};
   ~ContextBuffer() {
-    if (buffer.pvBuffer != nullptr) FreeContextBuffer(buffer.pvBuffer);
+    if (buffer.pvBuffer != nullptr) Sspi()->FreeContextBuffer(buffer.pvBuffer);
   }
 };
 
@@ -171,7 +191,7 @@ class SchannelSession final : public TlsSession {
     verify();
     SecPkgContext_StreamSizes sizes{};
     const SECURITY_STATUS status =
-        QueryContextAttributesW(&security_.handle, SECPKG_ATTR_STREAM_SIZES, &sizes);
+        Sspi()->QueryContextAttributesW(&security_.handle, SECPKG_ATTR_STREAM_SIZES, &sizes);
     if (status != SEC_E_OK) handshakeFails(StatusText(static_cast<DWORD>(status)));
     header_ = sizes.cbHeader;
     trailer_ = sizes.cbTrailer;
@@ -189,7 +209,7 @@ class SchannelSession final : public TlsSession {
           {static_cast<ULONG>(trailer_), SECBUFFER_STREAM_TRAILER, output_.data() + header_ + part},
           {0, SECBUFFER_EMPTY, nullptr}};
       SecBufferDesc message{SECBUFFER_VERSION, 4, buffers};
-      const SECURITY_STATUS status = EncryptMessage(&security_.handle, 0, &message, 0);
+      const SECURITY_STATUS status = Sspi()->EncryptMessage(&security_.handle, 0, &message, 0);
       if (status != SEC_E_OK) connectionFails(StatusText(static_cast<DWORD>(status)));
       const std::size_t total = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
       if (!sendAll(output_.data(), total)) return -1;
@@ -278,7 +298,7 @@ class SchannelSession final : public TlsSession {
       SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &out.buffer};
       ULONG attributes = 0;
       const bool start = first && !security_.live;
-      const SECURITY_STATUS status = InitializeSecurityContextW(
+      const SECURITY_STATUS status = Sspi()->InitializeSecurityContextW(
           credentials_.handle(), start ? nullptr : &security_.handle, target_.data(), kContextFlags,
           0, 0, start ? nullptr : &inDesc, 0, &security_.handle, &outDesc, &attributes, nullptr);
       if (start && !FAILED(status)) security_.live = true;
@@ -306,13 +326,13 @@ class SchannelSession final : public TlsSession {
   void verify() {
     SecPkgContext_ConnectionInfo info{};
     SECURITY_STATUS status =
-        QueryContextAttributesW(&security_.handle, SECPKG_ATTR_CONNECTION_INFO, &info);
+        Sspi()->QueryContextAttributesW(&security_.handle, SECPKG_ATTR_CONNECTION_INFO, &info);
     if (status != SEC_E_OK) handshakeFails(StatusText(static_cast<DWORD>(status)));
     if ((info.dwProtocol & kProtocols) == 0) handshakeFails("protocol version below TLS 1.2");
 
     PCCERT_CONTEXT certificate = nullptr;
-    status =
-        QueryContextAttributesW(&security_.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate);
+    status = Sspi()->QueryContextAttributesW(&security_.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT,
+                                             &certificate);
     if (status != SEC_E_OK || certificate == nullptr) untrusted("no certificate");
     struct Release {
       PCCERT_CONTEXT certificate;
@@ -367,7 +387,7 @@ class SchannelSession final : public TlsSession {
     // TLS 1.2 sends alerts under their own record type, seen before the
     // record is decrypted in place.
     const bool alert = input_[0] == kAlertRecord;
-    const SECURITY_STATUS status = DecryptMessage(&security_.handle, &message, 0, nullptr);
+    const SECURITY_STATUS status = Sspi()->DecryptMessage(&security_.handle, &message, 0, nullptr);
     if (status == SEC_E_INCOMPLETE_MESSAGE) return false;
     if (status != SEC_E_OK && status != SEC_I_RENEGOTIATE && status != SEC_I_CONTEXT_EXPIRED)
       connectionFails(StatusText(static_cast<DWORD>(status)));
