@@ -318,15 +318,17 @@ LRESULT CALLBACK RecordWindows(int code, WPARAM wParam, LPARAM lParam) {
 std::chrono::steady_clock::time_point closeSent;
 
 // A server that accepts and never answers: Alt+F4 ends the run and the
-// program, with the usual end.
-TEST(Program, CloseDuringAStalledRunEndsTheProgram) {
+// program, with the usual end; over https the run waits in the handshake.
+class StalledRun : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(StalledRun, CloseEndsTheProgram) {
   LoopbackSite stalled({{"", 0, false, true}}, {kSiteHost});
   quillo::shell::testing::FakeShell shell;
   HHOOK hook = SetWindowsHookExW(WH_CBT, RecordWindows, nullptr, GetCurrentThreadId());
   const int code = RunProgram(
       quillo::Ports{stalled.sockets(), quillo::net::SystemTls(), shell, quillo::SystemLauncher()},
       ComLibrary{[] {}, [] {}}, SW_SHOWNORMAL, [](TForm1& form) {
-        SetWindowTextW(form.Edit1, Wide("http://" + kSiteHost + "/servlet/p1").c_str());
+        SetWindowTextW(form.Edit1, Wide(GetParam() + "://" + kSiteHost + "/servlet/p1").c_str());
         PostMessageW(form.SpeedButton3, BM_CLICK, 0, 0);
         // Alt+F4 in the URL field, once the run waits.
         SetTimer(form.Edit1, 1, 300, [](HWND edit, UINT, UINT_PTR id, DWORD) {
@@ -347,6 +349,8 @@ TEST(Program, CloseDuringAStalledRunEndsTheProgram) {
   EXPECT_EQ(stalled.requests().size(), 1u);
   EXPECT_EQ(stalled.sockets().openSockets(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Program, StalledRun, ::testing::Values("http", "https"));
 
 TEST(Program, MinimisedStartNeverActivatesTheForm) {
   activated.clear();
