@@ -214,8 +214,9 @@ class Window:
 
     def wait_shown(self):
         desktop = self.desktop
+        # Wine's first window in a new prefix takes long on a loaded machine.
         self.id = e2e.poll("visible window named %s" % MAIN_WINDOW_NAME,
-                           self._find_main_window, timeout=30)
+                           self._find_main_window, timeout=120 if self.wine else 30)
         x, y, width, height = desktop.geometry(self.id)
         if (width, height) != CLIENT_SIZE:
             raise e2e.Failure("client area is %dx%d, expected %dx%d: the click positions "
