@@ -244,13 +244,17 @@ class TForm1::View final : public quillo::FormView {
   // Puts the gathered lines at the end of the result area, which then shows
   // its end.
   void showLines() {
+    if (!pending_.empty()) {
+      const LRESULT end = GetWindowTextLengthW(form_.Memo1);
+      SendMessageW(form_.Memo1, EM_SETSEL, static_cast<WPARAM>(end), end);
+      SendMessageW(form_.Memo1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+      pending_.clear();
+      UpdateWindow(form_.Memo1);
+    }
+    // The next frame counts from the end of this one: when showing takes
+    // longer than a frame (a long text, a loaded machine), lines gather into
+    // fewer, larger appends instead of one append each.
     shownAt_ = GetTickCount64();
-    if (pending_.empty()) return;
-    const LRESULT end = GetWindowTextLengthW(form_.Memo1);
-    SendMessageW(form_.Memo1, EM_SETSEL, static_cast<WPARAM>(end), end);
-    SendMessageW(form_.Memo1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
-    pending_.clear();
-    UpdateWindow(form_.Memo1);
   }
 
   // Lets the window repaint and hear a close request; user input that
