@@ -38,6 +38,7 @@ import time
 import e2e_support as e2e
 import live_browsers
 import reference_parser as rp
+import x_windows
 
 BROWSERS = {"browser-chromium": (live_browsers.Chromium,),
             "browser-firefox": (live_browsers.Firefox,),
@@ -55,6 +56,9 @@ RESULT_AREA = (530 // 2, (81 + 309 - 21) // 2)
 
 # The window's caption; the error box bears the application title, the
 # executable's name.
+# Sets up a fresh Wine prefix, with retries.
+WINE_BOOT = os.path.join(e2e.REPO, "tests", "windows", "wine-boot.sh")
+
 MAIN_WINDOW_NAME = "Form1"
 ERROR_BOX_NAME = "quillo"
 
@@ -134,16 +138,14 @@ class Desktop:
         return self.run("xdotool", *args, check=check).stdout.decode().strip()
 
     def visible_windows(self, name):
-        # Only mapped windows with an area: Qt's hidden leader window and the
-        # Windows program's task-bar window (one pixel under Wine) bear the
-        # application's name too.
-        out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % name, check=False)
-        return [w for w in out.split() if self.geometry(w)[2] > 1]
+        return x_windows.visible(name, self.env)
 
     def geometry(self, window):
-        fields = dict(line.split("=", 1)
-                      for line in self.xdotool("getwindowgeometry", "--shell", window).split())
-        return int(fields["X"]), int(fields["Y"]), int(fields["WIDTH"]), int(fields["HEIGHT"])
+        """A window the driver still needs: its going is a failure."""
+        place = x_windows.geometry(window, self.env)
+        if place is None:
+            raise e2e.Failure("window %s went away" % window)
+        return place
 
     def click(self, x, y):
         # No --sync: it waits for a motion that never comes when the pointer
@@ -201,8 +203,10 @@ class Window:
             self.wine_env = env
             wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
             start = time.monotonic()
-            subprocess.run([wine, "wineboot", "-i"], env=env, stdout=self.log,
-                           stderr=subprocess.STDOUT, timeout=300, check=True)
+            # Retries are said in the test's own output, Wine's in the log.
+            sys.stdout.flush()
+            if subprocess.run([WINE_BOOT], env=env, stdout=self.log, timeout=1200).returncode:
+                raise e2e.Failure("no Wine prefix (Wine's output in %s)" % log_path)
             e2e.log("Wine prefix ready in %.1f s" % (time.monotonic() - start))
             command = [wine, program]
         self.started = time.monotonic()
@@ -213,8 +217,9 @@ class Window:
 
     def wait_shown(self):
         desktop = self.desktop
+        # Wine's first window in a new prefix takes long on a loaded machine.
         self.id = e2e.poll("visible window named %s" % MAIN_WINDOW_NAME,
-                           self._find_main_window, timeout=30)
+                           self._find_main_window, timeout=120 if self.wine else 30)
         x, y, width, height = desktop.geometry(self.id)
         if (width, height) != CLIENT_SIZE:
             raise e2e.Failure("client area is %dx%d, expected %dx%d: the click positions "

@@ -52,7 +52,7 @@ fi
 # One wineserver for the whole run, started inside the namespace: Wine's
 # sockets are made by the server, so its namespace is theirs.
 "${inside[@]}" bash -euo pipefail -c '
-  wine=$1 wineserver=$2 probe=$3; shift 3
+  wine=$1 wineserver=$2 boot=$3 probe=$4; shift 4
   # A virtual X server of its own for the window tests, never the user'"'"'s
   # screen; it reports its display number once it is ready. The number is
   # taken high: an X server that a test starts in a namespace of its own
@@ -67,10 +67,10 @@ fi
   for _ in $(seq 300); do [[ -s "$displays" ]] && break; sleep 0.1; done
   [[ -s "$displays" ]] || { echo "run-wine.sh: Xvfb did not start" >&2; exit 1; }
   export DISPLAY=":$(head -n1 "$displays")"
-  "$wineserver" -p
   start=$SECONDS
-  timeout 300 "$wine" wineboot -i >/dev/null 2>&1
+  "$boot" >/dev/null
   echo "run-wine.sh: Wine prefix ready in $((SECONDS - start)) s"
+  "$wineserver" -p
   # quillo-probe stands in for the browser: LaunchTarget'"'"'s test reads
   # what the shell handed it.
   command="\"$(timeout 60 "$wine" winepath -w "$probe")\" record \"%1\""
@@ -79,4 +79,5 @@ fi
   timeout 1500 ctest --preset mingw "$@" || result=$?
   timeout 30 "$wineserver" -k || true
   exit "$result"
-' run-wine "$wine" "$wineserver" "$PWD/build/mingw/bin/quillo-probe.exe" "$@"
+' run-wine "$wine" "$wineserver" "$PWD/tests/windows/wine-boot.sh" \
+  "$PWD/build/mingw/bin/quillo-probe.exe" "$@"

@@ -64,16 +64,22 @@ def xdotool(*args):
     return done.stdout.decode().strip()
 
 
+# The X window questions, shared with the Linux window drivers: a window
+# that goes between two calls counts as gone.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import x_windows  # noqa: E402
+
+
 def geometry(window):
-    fields = dict(line.split("=", 1)
-                  for line in xdotool("getwindowgeometry", "--shell", window).split())
-    return int(fields["X"]), int(fields["Y"]), int(fields["WIDTH"]), int(fields["HEIGHT"])
+    """A window the check still needs: its going is a failure."""
+    place = x_windows.geometry(window)
+    if place is None:
+        raise Failure("window %s went away" % window)
+    return place
 
 
 def visible(name):
-    # The task-bar window bears the title too, one pixel wide under Wine.
-    return [w for w in xdotool("search", "--onlyvisible", "--name", "^%s$" % name).split()
-            if geometry(w)[2] > 1]
+    return x_windows.visible(name)
 
 
 def clipboard():

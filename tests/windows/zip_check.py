@@ -31,10 +31,11 @@ def poll(what, probe, timeout):
     fail("no %s within %d s" % (what, timeout))
 
 
-def xdotool(*args):
-    done = subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                          timeout=15, check=False)
-    return done.stdout.decode().split()
+# The X window questions, shared with the Linux window drivers: a window
+# that goes between two calls counts as gone.
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import x_windows  # noqa: E402
 
 
 def main():
@@ -61,14 +62,11 @@ def main():
         start = time.monotonic()
         window = subprocess.Popen([runner, os.path.join(here, "quillo.exe")])
         try:
-            shown = poll("window named Form1", lambda: xdotool(
-                "search", "--onlyvisible", "--name", "^Form1$"), timeout=60)
+            shown = poll("window named Form1", lambda: x_windows.visible("Form1"), timeout=60)
             print("quillo.exe: window shown %.1f s after the start" % (time.monotonic() - start))
             # A click into the result area gives the window the keyboard.
-            fields = dict(line.split("=", 1) for line in
-                          subprocess.run(["xdotool", "getwindowgeometry", "--shell", shown[0]],
-                                         stdout=subprocess.PIPE, check=True).stdout.decode().split())
-            x, y = int(fields["X"]) + 265, int(fields["Y"]) + 180
+            place = x_windows.geometry(shown[0]) or fail("the window went away at once")
+            x, y = place[0] + 265, place[1] + 180
             subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1",
                             "key", "alt+F4"], check=True, timeout=15)
             code = window.wait(timeout=60)
