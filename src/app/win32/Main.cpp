@@ -228,6 +228,10 @@ class TForm1::View final : public quillo::FormView {
     if (GetTickCount64() - shownAt_ >= kFrameMs) {
       showLines();
       pump();
+      // A frame of lines gathers after the showing, however long that took:
+      // counted from before it, a slow repaint (a loaded machine, a large
+      // area) would show every further line on its own.
+      shownAt_ = GetTickCount64();
     }
   }
 
