@@ -6,8 +6,12 @@ Writes, into the directory of this script (or --out-dir):
   logo.bmp     108 x 30, 24-bit: the listings site's "quillo lite" wordmark
   browser.bmp   30 x 30, 24-bit: a globe (web-browser icon)
   csv.bmp       32 x 30, 24-bit: a CSV document with a download arrow
-  quillo.ico    32 x 32, 16 colours (4 bpp) with AND mask, one image
+  quillo.ico    32 x 32, 16 colours (4 bpp) with AND mask, and the same at
+                48 x 48 and 64 x 64
   quillo.png    32 x 32 RGBA, the same picture as quillo.ico
+
+and each picture again for denser screens, drawn at 1.5 and 2 times the
+size (not enlarged pixels): logo@1.5x.bmp, logo@2x.bmp and so on.
 
 In each BMP the background, including the bottom-left pixel, is the key
 colour KEY, which the window draws transparent; the art never uses it.
@@ -148,26 +152,34 @@ def bitmap(rows, x0, y0, scale=1):
     return Shape(inside, (x0, y0, x0 + w * scale, y0 + len(rows) * scale))
 
 
-class Canvas:
-    """Supersampled canvas; each sample is an RGB triple or None (empty)."""
+# The densities the art is drawn for, with the suffix of their file names.
+SCALES = ((1, ""), (1.5, "@1.5x"), (2, "@2x"))
 
-    def __init__(self, w, h):
-        self.w, self.h = w, h
-        self.sw, self.sh = w * SS, h * SS
+
+class Canvas:
+    """Supersampled canvas; each sample is an RGB triple or None (empty).
+    Shapes are given in pixels of the picture at 1x; scale draws it that many
+    times larger, w * scale by h * scale pixels."""
+
+    def __init__(self, w, h, scale=1):
+        self.w, self.h = int(round(w * scale)), int(round(h * scale))
+        self.unit = SS * scale           # samples per 1x pixel
+        self.sw, self.sh = self.w * SS, self.h * SS
         self.buf = [None] * (self.sw * self.sh)
 
     def _samples(self, shape):
         x0, y0, x1, y1 = shape.bbox
-        sx0 = max(0, int(math.floor(x0 * SS)))
-        sy0 = max(0, int(math.floor(y0 * SS)))
-        sx1 = min(self.sw, int(math.ceil(x1 * SS)))
-        sy1 = min(self.sh, int(math.ceil(y1 * SS)))
+        u = self.unit
+        sx0 = max(0, int(math.floor(x0 * u)))
+        sy0 = max(0, int(math.floor(y0 * u)))
+        sx1 = min(self.sw, int(math.ceil(x1 * u)))
+        sy1 = min(self.sh, int(math.ceil(y1 * u)))
         inside = shape.inside
         for sy in range(sy0, sy1):
-            y = (sy + 0.5) / SS
+            y = (sy + 0.5) / u
             row = sy * self.sw
             for sx in range(sx0, sx1):
-                x = (sx + 0.5) / SS
+                x = (sx + 0.5) / u
                 if inside(x, y):
                     yield row + sx, x, y
 
@@ -352,10 +364,10 @@ def tile(cv, x0, y0, x1, y1, r):
 # The images
 # --------------------------------------------------------------------------
 
-def draw_logo():
+def draw_logo(scale=1):
     """108 x 30: orange quill tile, the wordmark "quillo", a red "LITE" badge
     and the tag line "LISTING SEARCH"."""
-    cv = Canvas(108, 30)
+    cv = Canvas(108, 30, scale)
     tile(cv, 1, 2, 27, 28, 5)
     quill(cv, 2, 3, 24, (112, 52, 18), (226, 150, 96))
 
@@ -416,10 +428,10 @@ def draw_logo():
     return keyed(cv.resolve())
 
 
-def draw_browser():
+def draw_browser(scale=1):
     """30 x 30: a lit, slightly tilted globe with meridians, parallels and
     green land."""
-    cv = Canvas(30, 30)
+    cv = Canvas(30, 30, scale)
     cx, cy, r = 14.5, 14.5, 13.0
     ri = r - 1.0
     tilt = math.radians(22.0)
@@ -488,10 +500,10 @@ def draw_browser():
     return keyed(cv.resolve())
 
 
-def draw_csv():
+def draw_csv(scale=1):
     """32 x 30: a table document with a folded corner, a green "CSV" band and
     a blue download arrow."""
-    cv = Canvas(32, 30)
+    cv = Canvas(32, 30, scale)
     edge = (96, 104, 118)
     px0, py0, px1, py1, fold = 5, 1, 25, 29, 6
     page = polygon([(px0, py0), (px1 - fold, py0), (px1, py0 + fold), (px1, py1), (px0, py1)])
@@ -534,10 +546,10 @@ def draw_csv():
     return keyed(cv.resolve())
 
 
-def draw_icon():
+def draw_icon(scale=1):
     """32 x 32 application icon in true colour with a transparency mask:
     the quill tile with three listing lines written by the quill."""
-    cv = Canvas(32, 32)
+    cv = Canvas(32, 32, scale)
     tile(cv, 0, 0, 32, 32, 6)
     # listing lines at the lower right that the quill has written
     for gy, x0 in ((19.0, 17.0), (23.0, 14.0), (27.0, 11.0)):
@@ -644,8 +656,8 @@ def bmp24(pixels):
     return head + info + bytes(data)
 
 
-def ico16(pal, idx, mask):
-    """ICO with one 32 x 32, 4 bpp image (XOR bitmap plus AND mask)."""
+def ico_image(pal, idx, mask):
+    """One 4 bpp image of an ICO file: header, palette, XOR bitmap, AND mask."""
     h, w = len(idx), len(idx[0])
     xor = bytearray()
     for row in reversed(idx):
@@ -666,10 +678,20 @@ def ico16(pal, idx, mask):
         andm += line
     palette = b"".join(bytes((b, g, r, 0)) for r, g, b in pal)
     info = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 4, 0, len(xor) + len(andm), 0, 0, 16, 0)
-    image = info + palette + bytes(xor) + bytes(andm)
-    head = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", w, h, 16, 0, 1, 4, len(image), 6 + 16)
-    return head + entry + image
+    return info + palette + bytes(xor) + bytes(andm)
+
+
+def ico16(images):
+    """ICO of 16-colour images, each (pal, idx, mask), smallest first."""
+    head = struct.pack("<HHH", 0, 1, len(images))
+    entries, data = b"", b""
+    offset = 6 + 16 * len(images)
+    for pal, idx, mask in images:
+        image = ico_image(pal, idx, mask)
+        entries += struct.pack("<BBBBHHII", len(idx[0]), len(idx), 16, 0, 1, 4, len(image),
+                               offset + len(data))
+        data += image
+    return head + entries + data
 
 
 def png_rgba(rows_rgba):
@@ -706,17 +728,19 @@ def png_pixels(data):
 # --------------------------------------------------------------------------
 
 def build():
-    files = {
-        "logo.bmp": bmp24(draw_logo()),
-        "browser.bmp": bmp24(draw_browser()),
-        "csv.bmp": bmp24(draw_csv()),
-    }
-    pal, idx, mask = icon_indexed(draw_icon())
-    files["quillo.ico"] = ico16(pal, idx, mask)
-    rgba = [[pal[i] + ((0,) if m else (255,)) for i, m in zip(ir, mr)]
-            for ir, mr in zip(idx, mask)]
-    rgba = [[(0, 0, 0, 0) if p[3] == 0 else p for p in row] for row in rgba]
-    files["quillo.png"] = png_rgba(rgba)
+    files = {}
+    icons = []
+    for scale, suffix in SCALES:
+        files["logo%s.bmp" % suffix] = bmp24(draw_logo(scale))
+        files["browser%s.bmp" % suffix] = bmp24(draw_browser(scale))
+        files["csv%s.bmp" % suffix] = bmp24(draw_csv(scale))
+        pal, idx, mask = icon_indexed(draw_icon(scale))
+        icons.append((pal, idx, mask))
+        rgba = [[pal[i] + ((0,) if m else (255,)) for i, m in zip(ir, mr)]
+                for ir, mr in zip(idx, mask)]
+        rgba = [[(0, 0, 0, 0) if p[3] == 0 else p for p in row] for row in rgba]
+        files["quillo%s.png" % suffix] = png_rgba(rgba)
+    files["quillo.ico"] = ico16(icons)
     return files
 
 

@@ -4,7 +4,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "core/FormLayout.h"
+#include "core/FormScale.h"
 
 namespace {
 
@@ -26,16 +26,30 @@ QPixmap WithTransparentKey(const QPixmap& image) {
   return QPixmap::fromImage(pixels);
 }
 
-ImageButton::ImageButton(const QPixmap& image, const QString& caption, QWidget* parent)
-    : QAbstractButton(parent), image_(WithTransparentKey(image)) {
+ImageButton::ImageButton(const QString& image, const QString& caption, QWidget* parent)
+    : QAbstractButton(parent) {
+  const std::string file = image.toStdString();
+  for (std::size_t i = 0; i < arts_.size(); ++i) {
+    const quillo::form::Art& art = quillo::form::kArts[i];
+    arts_[i] =
+        WithTransparentKey(QPixmap(QString::fromStdString(quillo::form::ArtFile(file, art))));
+    arts_[i].setDevicePixelRatio(art.halves / 2.0);
+  }
   setText(caption);
   setFocusPolicy(Qt::NoFocus);
 }
 
+const QPixmap& ImageButton::image() const {
+  const int dpi = qRound(devicePixelRatioF() * quillo::form::kBaseDpi);
+  const quillo::form::Art& art = quillo::form::ArtFor(dpi);
+  return arts_[static_cast<std::size_t>(&art - quillo::form::kArts)];
+}
+
 QSize ImageButton::sizeHint() const {
   const int textWidth = fontMetrics().horizontalAdvance(text());
-  return {image_.width() + kSpacing + textWidth + 8,
-          std::max(image_.height(), fontMetrics().height()) + 4};
+  const QSize picture = image().deviceIndependentSize().toSize();
+  return {picture.width() + kSpacing + textWidth + 8,
+          std::max(picture.height(), fontMetrics().height()) + 4};
 }
 
 void ImageButton::paintEvent(QPaintEvent*) {
@@ -44,11 +58,18 @@ void ImageButton::paintEvent(QPaintEvent*) {
   const QBrush face = palette().brush(QPalette::Button);
   qDrawWinButton(&painter, rect(), palette(), sunken, &face);
 
+  // Places in the form's pixels; Qt draws them at the screen's density, the
+  // image from the art drawn for it, pixel for pixel where the two agree.
+  const QPixmap& picture = image();
+  const QSize size = picture.deviceIndependentSize().toSize();
   const QFontMetrics metrics = fontMetrics();
   const auto place =
-      quillo::form::LayOutButton(width(), height(), image_.width(), image_.height(),
+      quillo::form::LayOutButton(width(), height(), size.width(), size.height(),
                                  metrics.horizontalAdvance(text()), metrics.height(), sunken);
-  if (!image_.isNull()) painter.drawPixmap(place.imageLeft, place.imageTop, image_);
+  if (!picture.isNull()) {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(QRect(QPoint(place.imageLeft, place.imageTop), size), picture);
+  }
   painter.setPen(
       palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   painter.drawText(QPoint(place.textLeft, place.textTop + metrics.ascent()), text());

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QPixmap>
+#include <array>
 
 // A push button that shows an image to the left of its caption, the pair
 // centred, drawn raised and sunken like a classic desktop toolbar button. It
@@ -10,10 +11,14 @@ class ImageButton : public QAbstractButton {
   Q_OBJECT
 
  public:
-  // The colour of the image's bottom-left pixel becomes transparent.
-  ImageButton(const QPixmap& image, const QString& caption, QWidget* parent = nullptr);
+  // image: the file of the 1x art ("logo.bmp"); its denser versions beside
+  // it are drawn on denser screens. The colour of each image's bottom-left
+  // pixel becomes transparent.
+  ImageButton(const QString& image, const QString& caption, QWidget* parent = nullptr);
 
-  const QPixmap& image() const { return image_; }
+  // The image as drawn at the button's present density: its pixels those of
+  // the art nearest the screen's, its device pixel ratio that art's scale.
+  const QPixmap& image() const;
 
   QSize sizeHint() const override;
 
@@ -21,7 +26,7 @@ class ImageButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QPixmap image_;
+  std::array<QPixmap, 3> arts_;  // as core/FormScale.h lists them
 };
 
 // The image with every pixel of its bottom-left pixel's colour made transparent.

@@ -19,6 +19,7 @@
 
 #include "app/ImageButton.h"
 #include "core/FormLayout.h"
+#include "core/FormScale.h"
 #include "core/Messages.h"
 #include "platform/Codepage.h"
 
@@ -152,7 +153,7 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
   ImageButton** buttons[] = {&SpeedButton1, &SpeedButton2, &SpeedButton3};
   for (int i = 0; i < 3; ++i) {
     const form::Button& layout = form::kSpeedButtons[i];
-    auto* button = new ImageButton(QPixmap(QStringLiteral(":/") + ToQString(layout.image)),
+    auto* button = new ImageButton(QStringLiteral(":/") + ToQString(layout.image),
                                    ToQString(layout.caption), Panel1);
     button->setObjectName(ToQString(layout.name));
     button->setGeometry(layout.place.left, layout.place.top, layout.place.width,
@@ -242,4 +243,14 @@ void TForm1::showProgress() {
 QString ApplicationTitleOf(const QString& executablePath) {
   const QString fileName = QFileInfo(executablePath).fileName();
   return ToQString(quillo::ApplicationTitle(FromQString(fileName)));
+}
+
+QIcon ApplicationIcon() {
+  QIcon icon;
+  for (const quillo::form::Art& art : quillo::form::kArts) {
+    const int side = 16 * art.halves;
+    icon.addFile(QString::fromStdString(":/" + quillo::form::ArtFile("quillo.png", art)),
+                 QSize(side, side));
+  }
+  return icon;
 }

@@ -4,6 +4,7 @@
 // the result area and the status bar. It builds and draws the controls;
 // what it does is core/FormController's, which its events go to.
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -61,3 +62,6 @@ class TForm1 : public QMainWindow {
 // The application's title from the executable's path: its file name cut
 // before the first full stop, every character after the first in lower case.
 QString ApplicationTitleOf(const QString& executablePath);
+
+// The application icon, drawn for each density the art has.
+QIcon ApplicationIcon();

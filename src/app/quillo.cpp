@@ -24,11 +24,6 @@ struct ComLibrary {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The layout is in pixels at 96 dots per inch and is not rescaled.
-  if (!qEnvironmentVariableIsSet("QT_ENABLE_HIGHDPI_SCALING")) {
-    qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-  }
-
   // The system's side of everything the window calls out through.
   const quillo::Ports ports{quillo::net::SystemSockets(), quillo::net::SystemTls(),
                             quillo::shell::SystemShell(), quillo::SystemLauncher()};
@@ -38,7 +33,7 @@ int main(int argc, char** argv) {
   // The application's title names the task-bar entry and the error box. It
   // is not the display name, which Qt would append to the caption "Form1".
   QApplication::setApplicationName(ApplicationTitleOf(QApplication::applicationFilePath()));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quillo.png")));
+  QApplication::setWindowIcon(ApplicationIcon());
 
   TForm1 form(ports);
   quillo::SetLaunchOwner(static_cast<std::uintptr_t>(form.winId()));

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -127,6 +128,7 @@ class TestMainWindow : public QObject {
   void geometry();
   void resizing_data();
   void resizing();
+  void scaled();
   void keyboard();
   void imageButtons_data();
   void imageButtons();
@@ -159,6 +161,7 @@ void TestMainWindow::init() {
   form_ = std::make_unique<RecordingForm>(
       quillo::Ports{*sockets_, quillo::net::SystemTls(), shell_, quillo::SystemLauncher()}, boxes_);
   form_->show();
+  form_->activateWindow();  // an X server without a window manager activates nothing itself
   QVERIFY(QTest::qWaitForWindowActive(form_.get()));
 }
 
@@ -257,6 +260,53 @@ void TestMainWindow::resizing() {
   QCOMPARE(form_->StatusBar->geometry(), QRect(0, h - 21, w, 21));
   QCOMPARE(form_->Edit1->geometry(), QRect(8, 48, 513, 19));
   QCOMPARE(form_->SpeedButton3->geometry(), QRect(368, 8, 153, 33));
+}
+
+// Where the desktop asks for more than 96 dpi (at_dpi.sh): the window at
+// the form's size times the scale on the X server, the controls where the
+// form puts them times the scale, the logo from the art drawn for it.
+void TestMainWindow::scaled() {
+  const qreal scale = form_->devicePixelRatioF();
+  if (scale == 1.0) QSKIP("the desktop asks for 96 dpi");
+  const auto times = [scale](const QRect& r) {
+    return QRect(qRound(r.x() * scale), qRound(r.y() * scale), qRound(r.width() * scale),
+                 qRound(r.height() * scale));
+  };
+  QProcess xdotool;
+  xdotool.start("xdotool", {"getwindowgeometry", "--shell", QString::number(form_->winId())});
+  QVERIFY(xdotool.waitForFinished());
+  const QString geometry = QString::fromLatin1(xdotool.readAllStandardOutput());
+  qInfo("scale %g, window on the X server: %s", scale,
+        qPrintable(geometry.simplified().section(' ', 3, 4)));
+  QVERIFY2(geometry.contains(QStringLiteral("WIDTH=%1\n").arg(qRound(530 * scale))) &&
+               geometry.contains(QStringLiteral("HEIGHT=%1\n").arg(qRound(309 * scale))),
+           qPrintable(geometry));
+
+  const QImage shot = form_->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  QCOMPARE(shot.size(), QSize(qRound(530 * scale), qRound(309 * scale)));
+  const std::pair<QWidget*, QRect> controls[] = {{form_->SpeedButton1, QRect(8, 8, 177, 33)},
+                                                 {form_->SpeedButton3, QRect(368, 8, 153, 33)}};
+  for (const auto& [control, placed] : controls) {
+    QCOMPARE(shot.copy(times(placed)),
+             control->grab().toImage().convertToFormat(QImage::Format_RGB32));
+  }
+
+  // Somewhere in the button the art stands pixel for pixel.
+  const QImage art = QImage(scale == 2.0 ? ":/logo@2x.bmp" : ":/logo@1.5x.bmp");
+  const QImage button = shot.copy(times(QRect(8, 8, 177, 33)));
+  const QRgb key = art.pixel(0, art.height() - 1);
+  bool found = false;
+  for (int top = 0; !found && top + art.height() <= button.height(); ++top) {
+    for (int left = 0; !found && left + art.width() <= button.width(); ++left) {
+      found = true;
+      for (int y = 0; found && y < art.height(); ++y) {
+        for (int x = 0; found && x < art.width(); ++x) {
+          found = art.pixel(x, y) == key || art.pixel(x, y) == button.pixel(left + x, top + y);
+        }
+      }
+    }
+  }
+  QVERIFY(found);
 }
 
 void TestMainWindow::keyboard() {

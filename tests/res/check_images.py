@@ -8,10 +8,12 @@ usage: check_images.py RES_DIR
   bytes; the bottom-left pixel (the colour drawn transparent) is used as
   the background and the art is not trivial (enough distinct colours, a
   reasonable share of the image covered).
-- quillo.ico: one 32x32 image, 16 colours (4 bpp) with an AND mask; masked
-  pixels are black in the XOR image.
-- quillo.png: 32x32 RGBA, the same picture as quillo.ico, transparent
-  exactly where the icon's mask is set.
+- quillo.ico: 32x32, 48x48 and 64x64 images, 16 colours (4 bpp) with an AND
+  mask; masked pixels are black in the XOR image.
+- quillo.png: 32x32 RGBA, the same picture as quillo.ico's 32x32 one,
+  transparent exactly where the icon's mask is set.
+- the same for denser screens, at 1.5 and 2 times the size: logo@1.5x.bmp
+  162x45, quillo@2x.png 64x64 (the icon's 64x64 image) and so on.
 
 Standard library only.  Exit status 0 when all checks pass, 1 otherwise.
 """
@@ -21,7 +23,11 @@ import struct
 import sys
 import zlib
 
-BMPS = {"logo.bmp": (108, 30), "browser.bmp": (30, 30), "csv.bmp": (32, 30)}
+SCALES = ((1, ""), (1.5, "@1.5x"), (2, "@2x"))
+BMPS = {"logo%s.bmp" % suffix: (round(108 * s), round(30 * s)) for s, suffix in SCALES}
+BMPS.update({"browser%s.bmp" % suffix: (round(30 * s), round(30 * s)) for s, suffix in SCALES})
+BMPS.update({"csv%s.bmp" % suffix: (round(32 * s), round(30 * s)) for s, suffix in SCALES})
+ICONS = [(round(32 * s), "quillo%s.png" % suffix) for s, suffix in SCALES]
 MIN_COLOURS = 12          # distinct colours besides the key colour
 MIN_COVER, MAX_COVER = 0.25, 0.95
 
@@ -81,56 +87,60 @@ def check_bmp(name, data, want_w, want_h):
     return pixels
 
 
-def check_ico(name, data):
-    """Return (rows of RGB, rows of mask bits) top-down, or None."""
-    if len(data) < 22:
+def check_ico(name, data, entry, n):
+    """Image number entry, n x n: return (rows of RGB, rows of mask bits)
+    top-down, or None."""
+    if len(data) < 6 + 16 * len(ICONS):
         return fail(name, "too short")
     reserved, kind, count = struct.unpack_from("<HHH", data, 0)
-    if reserved != 0 or kind != 1 or count != 1:
-        return fail(name, "header %r, want reserved 0, type 1 (icon), 1 image" % ((reserved, kind, count),))
-    w, h, ncol, res0, planes, bits, nbytes, off = struct.unpack_from("<BBBBHHII", data, 6)
-    if (w, h) != (32, 32) or ncol != 16 or bits not in (0, 4) or planes not in (0, 1):
-        fail(name, "directory entry %dx%d, %d colours, %d planes, %d bpp; want 32x32, 16 colours, 4 bpp"
-             % (w, h, ncol, planes, bits))
+    if reserved != 0 or kind != 1 or count != len(ICONS):
+        return fail(name, "header %r, want reserved 0, type 1 (icon), %d images"
+                    % ((reserved, kind, count), len(ICONS)))
+    w, h, ncol, res0, planes, bits, nbytes, off = struct.unpack_from("<BBBBHHII", data, 6 + 16 * entry)
+    if (w, h) != (n, n) or ncol != 16 or bits not in (0, 4) or planes not in (0, 1):
+        fail(name, "directory entry %dx%d, %d colours, %d planes, %d bpp; want %dx%d, 16 colours, 4 bpp"
+             % (w, h, ncol, planes, bits, n, n))
     if off + nbytes > len(data):
         return fail(name, "image (offset %d, %d bytes) outside the file" % (off, nbytes))
     (hsize, bw, bh, bplanes, bbpp, comp, _, _, _, used, _) = struct.unpack_from("<IiiHHIIiiII", data, off)
-    if (hsize, bw, bh, bplanes, bbpp, comp) != (40, 32, 64, 1, 4, 0):
-        return fail(name, "bitmap header %r, want (40, 32, 64, 1, 4, 0)"
-                    % ((hsize, bw, bh, bplanes, bbpp, comp),))
+    if (hsize, bw, bh, bplanes, bbpp, comp) != (40, n, 2 * n, 1, 4, 0):
+        return fail(name, "bitmap header %r, want (40, %d, %d, 1, 4, 0)"
+                    % ((hsize, bw, bh, bplanes, bbpp, comp), n, 2 * n))
     ncolours = used or 16
     if ncolours != 16:
         return fail(name, "%d palette entries, want 16" % ncolours)
     pal_off = off + 40
     xor_off = pal_off + 4 * 16
-    and_off = xor_off + 16 * 32
-    if and_off + 4 * 32 != off + nbytes:
-        fail(name, "image size %d, want %d" % (nbytes, and_off + 4 * 32 - off))
+    xor_stride = (n // 2 + 3) & ~3
+    and_stride = (n + 31) // 32 * 4
+    and_off = xor_off + xor_stride * n
+    if and_off + and_stride * n != off + nbytes:
+        fail(name, "image size %d, want %d" % (nbytes, and_off + and_stride * n - off))
     pal = [(data[pal_off + 4 * i + 2], data[pal_off + 4 * i + 1], data[pal_off + 4 * i])
            for i in range(16)]
     rgb, mask = [], []
-    for row in range(32):
-        src = 31 - row
-        xr = data[xor_off + 16 * src:xor_off + 16 * src + 16]
-        ar = data[and_off + 4 * src:and_off + 4 * src + 4]
+    for row in range(n):
+        src = n - 1 - row
+        xr = data[xor_off + xor_stride * src:xor_off + xor_stride * src + n // 2]
+        ar = data[and_off + and_stride * src:and_off + and_stride * (src + 1)]
         idx = []
         for b in xr:
             idx += [b >> 4, b & 15]
         rgb.append([pal[i] for i in idx])
-        mask.append([(ar[i // 8] >> (7 - i % 8)) & 1 for i in range(32)])
+        mask.append([(ar[i // 8] >> (7 - i % 8)) & 1 for i in range(n)])
     n_trans = sum(map(sum, mask))
-    for y in range(32):
-        for x in range(32):
+    for y in range(n):
+        for x in range(n):
             if mask[y][x] and rgb[y][x] != (0, 0, 0):
                 fail(name, "masked pixel (%d, %d) is not black in the XOR image" % (x, y))
                 return None
-    colours = set(c for y in range(32) for x in range(32) if not mask[y][x] for c in [rgb[y][x]])
-    if not 0 < n_trans < 32 * 32 // 2:
+    colours = set(c for y in range(n) for x in range(n) if not mask[y][x] for c in [rgb[y][x]])
+    if not 0 < n_trans < n * n // 2:
         fail(name, "%d transparent pixels, want some but less than half" % n_trans)
     if len(colours) < 8:
         fail(name, "only %d colours used" % len(colours))
-    print("%-12s 32x32   4 bpp, 16-colour palette, %d colours used, %d transparent pixels"
-          % (name, len(colours), n_trans))
+    print("%-12s %dx%d   4 bpp, 16-colour palette, %d colours used, %d transparent pixels"
+          % (name, n, n, len(colours), n_trans))
     return rgb, mask
 
 
@@ -140,7 +150,7 @@ def paeth(a, b, c):
     return a if pa <= pb and pa <= pc else b if pb <= pc else c
 
 
-def check_png(name, data, icon):
+def check_png(name, data, icon, size):
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         return fail(name, "not a PNG file")
     pos, idat, ihdr = 8, b"", None
@@ -160,9 +170,9 @@ def check_png(name, data, icon):
     if ihdr is None:
         return fail(name, "no IHDR chunk")
     w, h, depth, ctype, _, _, interlace = struct.unpack(">IIBBBBB", ihdr)
-    if (w, h, depth, ctype, interlace) != (32, 32, 8, 6, 0):
-        return fail(name, "%dx%d depth %d colour type %d interlace %d; want 32x32 8-bit RGBA"
-                    % (w, h, depth, ctype, interlace))
+    if (w, h, depth, ctype, interlace) != (size, size, 8, 6, 0):
+        return fail(name, "%dx%d depth %d colour type %d interlace %d; want %dx%d 8-bit RGBA"
+                    % (w, h, depth, ctype, interlace, size, size))
     raw = zlib.decompress(idat)
     stride = 4 * w
     rows, prev = [], bytearray(stride)
@@ -178,15 +188,15 @@ def check_png(name, data, icon):
         prev = line
     if icon:
         rgb, mask = icon
-        for y in range(32):
-            for x in range(32):
+        for y in range(size):
+            for x in range(size):
                 r, g, b, a = rows[y][x]
                 if mask[y][x]:
                     if a != 0:
                         return fail(name, "pixel (%d, %d) opaque where the icon is transparent" % (x, y))
                 elif a != 255 or (r, g, b) != rgb[y][x]:
                     return fail(name, "pixel (%d, %d) is %r, icon has %r" % (x, y, rows[y][x], rgb[y][x]))
-    print("%-12s 32x32   RGBA, matches quillo.ico" % name)
+    print("%-12s %dx%d   RGBA, matches quillo.ico" % (name, size, size))
 
 
 def main(argv):
@@ -199,15 +209,16 @@ def main(argv):
             check_bmp(name, read(res, name), w, h)
         except OSError as e:
             fail(name, str(e))
-    icon = None
-    try:
-        icon = check_ico("quillo.ico", read(res, "quillo.ico"))
-    except OSError as e:
-        fail("quillo.ico", str(e))
-    try:
-        check_png("quillo.png", read(res, "quillo.png"), icon)
-    except (OSError, zlib.error) as e:
-        fail("quillo.png", str(e))
+    for entry, (n, png) in enumerate(ICONS):
+        icon = None
+        try:
+            icon = check_ico("quillo.ico", read(res, "quillo.ico"), entry, n)
+        except OSError as e:
+            fail("quillo.ico", str(e))
+        try:
+            check_png(png, read(res, png), icon, n)
+        except (OSError, zlib.error) as e:
+            fail(png, str(e))
     for f in failures:
         print("FAIL " + f)
     return 1 if failures else 0

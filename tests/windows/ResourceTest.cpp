@@ -100,11 +100,14 @@ TEST(Resources, ProgramsCarryTheVersionRecordAndIcon) {
     const auto* directory = static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
     ASSERT_NE(directory, nullptr);
     EXPECT_EQ(directory[2], 1);
-    ASSERT_GE(directory[4], 1);
-    const BYTE* entry = directory + 6;
-    EXPECT_EQ(entry[0], 32);  // width
-    EXPECT_EQ(entry[1], 32);  // height
-    EXPECT_EQ(entry[2], 16);  // colours
+    // 16 colours at 1x, 1.5x and 2x.
+    ASSERT_EQ(directory[4], 3);
+    for (const int side : {32, 48, 64}) {
+      const BYTE* entry = directory + 6 + 14 * (side / 16 - 2);
+      EXPECT_EQ(entry[0], side);  // width
+      EXPECT_EQ(entry[1], side);  // height
+      EXPECT_EQ(entry[2], 16);    // colours
+    }
     FreeLibrary(module);
   }
 }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "app/win32/Main.h"
 #include "app/win32/Program.h"
 #include "core/FormLayout.h"
+#include "core/FormScale.h"
 #include "core/SiteRoot.h"
 #include "core/Texts.h"
 #include "platform/Info.h"
@@ -92,26 +94,45 @@ class Window : public ::testing::Test {
       quillo::Ports{site_.sockets(), quillo::net::SystemTls(), shell_, quillo::SystemLauncher()}};
 };
 
+// The pixels of a window or bitmap device context, top row first.
+std::vector<COLORREF> PixelsOf(HDC dc, int width, int height) {
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(dc, x, y));
+  }
+  return pixels;
+}
+
+// At the system's density (the runner sets it as QUILLO_TEST_DPI) the form
+// stands at its sizes times the scale.
 TEST_F(Window, FormAsLaidOut) {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  const char* expected = std::getenv("QUILLO_TEST_DPI");
+  EXPECT_EQ(dpi, expected != nullptr ? std::atoi(expected) : 96);
+  const auto S = [dpi](int pixels) { return quillo::form::Scaled(pixels, dpi); };
+
   RECT client;
   GetClientRect(form_.handle(), &client);
-  EXPECT_EQ(client.right, 530);
-  EXPECT_EQ(client.bottom, 309);
+  EXPECT_EQ(client.right, S(530));
+  EXPECT_EQ(client.bottom, S(309));
   RECT outer;
   GetWindowRect(form_.handle(), &outer);
-  std::cout << "outer size " << outer.right - outer.left << "x" << outer.bottom - outer.top
+  std::cout << dpi << " dpi: client " << client.right << "x" << client.bottom << ", outer size "
+            << outer.right - outer.left << "x" << outer.bottom - outer.top
             << " with this system's frame\n";
   // Centred on the desktop, frame included.
   EXPECT_LE(std::abs((outer.left + outer.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
   EXPECT_LE(std::abs((outer.top + outer.bottom) / 2 - GetSystemMetrics(SM_CYSCREEN) / 2), 1);
 
-  EXPECT_TRUE(At(form_.Panel1, 0, 0, 530, 81));
-  EXPECT_TRUE(At(form_.SpeedButton1, 8, 8, 177, 33));
-  EXPECT_TRUE(At(form_.SpeedButton2, 200, 8, 153, 33));
-  EXPECT_TRUE(At(form_.SpeedButton3, 368, 8, 153, 33));
-  EXPECT_TRUE(At(form_.Edit1, 8, 48, 513, 19));
-  EXPECT_TRUE(At(form_.Memo1, 0, 81, 530, 207));
-  EXPECT_TRUE(At(form_.StatusBar, 0, 288, 530, 21));
+  EXPECT_TRUE(At(form_.Panel1, 0, 0, S(530), S(81)));
+  EXPECT_TRUE(At(form_.SpeedButton1, S(8), S(8), S(177), S(33)));
+  EXPECT_TRUE(At(form_.SpeedButton2, S(200), S(8), S(153), S(33)));
+  EXPECT_TRUE(At(form_.SpeedButton3, S(368), S(8), S(153), S(33)));
+  EXPECT_TRUE(At(form_.Edit1, S(8), S(48), S(513), S(19)));
+  EXPECT_TRUE(At(form_.Memo1, 0, S(81), S(530), S(309) - S(81) - S(21)));
+  EXPECT_TRUE(At(form_.StatusBar, 0, S(309) - S(21), S(530), S(21)));
 
   EXPECT_EQ(Text(form_.handle()), L"Form1");
   EXPECT_EQ(Text(form_.Edit1), L"");
@@ -131,13 +152,14 @@ TEST_F(Window, FormAsLaidOut) {
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(form_.Edit1, WM_GETFONT, 0, 0)), sizeof font,
              &font);
   std::cout << "font " << Narrow(font.lfFaceName) << ", " << -font.lfHeight << " pixels\n";
+  const int edge = 2 * S(1);
   for (HWND button : {form_.SpeedButton1, form_.SpeedButton2, form_.SpeedButton3}) {
     RECT area;
     GetClientRect(button, &area);
     HDC dc = GetDC(button);
-    for (const int x : {2, static_cast<int>(area.right) - 3}) {
+    for (const int x : {edge, static_cast<int>(area.right) - 1 - edge}) {
       bool blank = true;
-      for (int y = 2; y < area.bottom - 2; ++y) {
+      for (int y = edge; y < area.bottom - edge; ++y) {
         blank = blank && GetPixel(dc, x, y) == GetSysColor(COLOR_BTNFACE);
       }
       EXPECT_TRUE(blank) << "button " << GetDlgCtrlID(button) << ", column " << x;
@@ -145,14 +167,46 @@ TEST_F(Window, FormAsLaidOut) {
     ReleaseDC(button, dc);
   }
 
+  // The logo stands pixel for pixel as drawn for this density.
+  const wchar_t* art = dpi >= 168 ? L"LOGO_200" : dpi >= 120 ? L"LOGO_150" : L"LOGO";
+  const auto logo = static_cast<HBITMAP>(
+      LoadImageW(GetModuleHandleW(nullptr), art, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+  ASSERT_NE(logo, nullptr);
+  BITMAP size{};
+  GetObjectW(logo, sizeof size, &size);
+  HDC memory = CreateCompatibleDC(nullptr);
+  const HGDIOBJ old = SelectObject(memory, logo);
+  const std::vector<COLORREF> image = PixelsOf(memory, size.bmWidth, size.bmHeight);
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(logo);
+  HDC dc = GetDC(form_.SpeedButton1);
+  const int width = S(177);
+  const std::vector<COLORREF> button = PixelsOf(dc, width, S(33));
+  ReleaseDC(form_.SpeedButton1, dc);
+  const COLORREF key = image[static_cast<std::size_t>((size.bmHeight - 1) * size.bmWidth)];
+  bool found = false;
+  for (int top = 0; !found && top + size.bmHeight <= S(33); ++top) {
+    for (int left = 0; !found && left + size.bmWidth <= width; ++left) {
+      found = true;
+      for (int i = 0; found && i < size.bmWidth * size.bmHeight; ++i) {
+        const COLORREF pixel = image[static_cast<std::size_t>(i)];
+        found = pixel == key ||
+                pixel == button[static_cast<std::size_t>((top + i / size.bmWidth) * width + left +
+                                                         i % size.bmWidth)];
+      }
+    }
+  }
+  EXPECT_TRUE(found) << "no " << Narrow(art) << " in SpeedButton1";
+
   // Wider and taller: the panel and the result area follow, the rest stays.
-  SetWindowPos(form_.handle(), nullptr, 0, 0, 1000, 700, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(form_.handle(), nullptr, 0, 0, S(1000), S(700), SWP_NOMOVE | SWP_NOZORDER);
   GetClientRect(form_.handle(), &client);
-  EXPECT_TRUE(At(form_.Panel1, 0, 0, client.right, 81));
-  EXPECT_TRUE(At(form_.Edit1, 8, 48, 513, 19));
-  EXPECT_TRUE(At(form_.SpeedButton3, 368, 8, 153, 33));
-  EXPECT_TRUE(At(form_.Memo1, 0, 81, client.right, client.bottom - 81 - 21));
-  EXPECT_TRUE(At(form_.StatusBar, 0, client.bottom - 21, client.right, 21));
+  EXPECT_TRUE(At(form_.Panel1, 0, 0, client.right, S(81)));
+  EXPECT_TRUE(At(form_.Edit1, S(8), S(48), S(513), S(19)));
+  EXPECT_TRUE(At(form_.SpeedButton3, S(368), S(8), S(153), S(33)));
+  EXPECT_TRUE(At(form_.Memo1, 0, S(81), client.right, client.bottom - S(81) - S(21)));
+  EXPECT_TRUE(At(form_.StatusBar, 0, client.bottom - S(21), client.right, S(21)));
 }
 
 TEST_F(Window, KeyboardAndLengths) {

@@ -54,14 +54,16 @@ fi
 "${inside[@]}" bash -euo pipefail -c '
   wine=$1 wineserver=$2 boot=$3 probe=$4; shift 4
   # A virtual X server of its own for the window tests, never the user'"'"'s
-  # screen; it reports its display number once it is ready. The number is
+  # screen, large enough for the window at twice its size (Wine keeps a
+  # window within the screen); it reports its display number once it is
+  # ready. The number is
   # taken high: an X server that a test starts in a namespace of its own
   # picks the lowest number its namespace has free, and would take over the
   # socket file of a low one.
   display=90
   while [[ -e /tmp/.X$display-lock || -e /tmp/.X11-unix/X$display ]]; do display=$((display + 1)); done
   displays=$(mktemp)
-  Xvfb ":$display" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displays" >/dev/null 2>&1 &
+  Xvfb ":$display" -displayfd 3 -screen 0 2560x1600x24 -nolisten tcp 3>"$displays" >/dev/null 2>&1 &
   xvfb=$!
   trap '"'"'kill "$xvfb" 2>/dev/null; rm -f "$displays"'"'"' EXIT
   for _ in $(seq 300); do [[ -s "$displays" ]] && break; sleep 0.1; done

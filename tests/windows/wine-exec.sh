@@ -7,6 +7,10 @@
 #   QUILLO_WINE_LOCALE  the locale Wine takes its ANSI code page and system
 #                       texts from (default en_US.UTF-8); Wine reads the name
 #                       only, the locale need not be installed (see below)
+#   QUILLO_WINE_LOGPIXELS the system's density in dots per inch for this
+#                       program (HKCU\Control Panel\Desktop, LogPixels), put
+#                       back to 96 when it ends; the test that sets it runs
+#                       alone (RUN_SERIAL), as the prefix has one for all
 set -euo pipefail
 
 if [[ -z "${WINEPREFIX:-}" || ! -d "${WINEPREFIX}" ]]; then
@@ -28,5 +32,12 @@ if [[ -d /usr/lib/locale/C.utf8 && ! -e "$locales/$locale" ]]; then
   mkdir -p "$locales"
   ln -s /usr/lib/locale/C.utf8 "$locales/$locale" 2>/dev/null || true
 fi
-exec env LC_ALL="$locale" LANG="$locale" LOCPATH="$locales" \
-  timeout --kill-after=10 "${QUILLO_WINE_TIMEOUT:-240}" "$wine" "$@"
+run=(env LC_ALL="$locale" LANG="$locale" LOCPATH="$locales"
+     timeout --kill-after=10 "${QUILLO_WINE_TIMEOUT:-240}" "$wine")
+dpi=${QUILLO_WINE_LOGPIXELS:-}
+[[ -n "$dpi" ]] || exec "${run[@]}" "$@"
+[[ "$dpi" =~ ^[0-9]+$ ]] || { echo "wine-exec.sh: LogPixels $dpi is not a number" >&2; exit 2; }
+desktop='HKCU\Control Panel\Desktop'
+"${run[@]}" reg add "$desktop" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+trap '"${run[@]}" reg add "$desktop" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null' EXIT
+"${run[@]}" "$@"

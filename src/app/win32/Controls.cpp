@@ -1,6 +1,8 @@
 #include "app/win32/Controls.h"
 
+#include "app/win32/Dpi.h"
 #include "core/FormLayout.h"
+#include "core/FormScale.h"
 
 namespace {
 
@@ -8,6 +10,17 @@ constexpr wchar_t kPanelClass[] = L"TPanel";
 constexpr wchar_t kButtonClass[] = L"TSpeedButton";
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
+
+// One form pixel at the window's density.
+int Thickness(HWND hwnd) { return quillo::form::Scaled(1, static_cast<int>(DpiOf(hwnd))); }
+
+// A system edge (outer and inner one pixel each) thickness pixels each.
+void DrawThickEdge(HDC dc, RECT area, UINT outer, UINT inner, int thickness) {
+  for (const UINT edge : {outer, inner}) {
+    if (edge == 0) continue;
+    for (int i = 0; i < thickness; ++i) DrawEdge(dc, &area, edge, BF_RECT | BF_ADJUST);
+  }
+}
 
 LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -19,7 +32,7 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       RECT area;
       GetClientRect(hwnd, &area);
       FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-      DrawEdge(dc, &area, BDR_RAISEDINNER, BF_RECT);
+      DrawThickEdge(dc, area, 0, BDR_RAISEDINNER, Thickness(hwnd));
       EndPaint(hwnd, &paint);
       return 0;
     }
@@ -31,7 +44,8 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 struct Button {
   std::wstring caption;
   HBITMAP image = nullptr;
-  SIZE imageSize{};
+  SIZE bitmapSize{};  // the art's own
+  SIZE imageSize{};   // as drawn
   COLORREF key = 0;
   HFONT font = nullptr;
   bool tracking = false;  // the mouse went down here and is captured
@@ -48,8 +62,8 @@ void PaintButton(HWND hwnd, const Button& button) {
   RECT area;
   GetClientRect(hwnd, &area);
   FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
-  RECT edge = area;
-  DrawEdge(dc, &edge, button.pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+  DrawThickEdge(dc, area, button.pressed ? BDR_SUNKENOUTER : BDR_RAISEDOUTER,
+                button.pressed ? BDR_SUNKENINNER : BDR_RAISEDINNER, Thickness(hwnd));
 
   const HGDIOBJ oldFont = SelectObject(dc, button.font);
   SIZE text{};
@@ -60,8 +74,9 @@ void PaintButton(HWND hwnd, const Button& button) {
   if (button.image != nullptr) {
     HDC source = CreateCompatibleDC(dc);
     const HGDIOBJ oldImage = SelectObject(source, button.image);
+    // Pixel for pixel at 1x, 1.5x and 2x; resized only between and past those.
     GdiTransparentBlt(dc, place.imageLeft, place.imageTop, button.imageSize.cx, button.imageSize.cy,
-                      source, 0, 0, button.imageSize.cx, button.imageSize.cy, button.key);
+                      source, 0, 0, button.bitmapSize.cx, button.bitmapSize.cy, button.key);
     SelectObject(source, oldImage);
     DeleteDC(source);
   }
@@ -167,37 +182,42 @@ void RegisterOnce() {
 
 }  // namespace
 
-HWND CreatePanel(HWND parent, int id, HFONT font) {
+HWND CreatePanel(HWND parent, int id) {
   RegisterOnce();
-  HWND panel = CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
-                               0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                               Instance(), nullptr);
-  SendMessageW(panel, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return panel;
+  return CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 0, 0,
+                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(),
+                         nullptr);
 }
 
-HWND CreateImageButton(HWND parent, int id, const RECT& place, const std::wstring& caption,
-                       const std::wstring& image, HFONT font) {
+HWND CreateImageButton(HWND parent, int id, const std::wstring& caption) {
   RegisterOnce();
   auto* button = new Button;
   button->caption = caption;
+  // The window owns the state from here on (freed at WM_NCDESTROY).
+  return CreateWindowExW(0, kButtonClass, caption.c_str(), WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(),
+                         button);
+}
+
+void SetImageButtonLook(HWND hwnd, HFONT font, const std::wstring& image, SIZE size) {
+  Button* button = StateOf(hwnd);
+  if (button == nullptr) return;
+  if (button->image != nullptr) DeleteObject(button->image);
   button->font = font;
+  button->imageSize = size;
   button->image = static_cast<HBITMAP>(
       LoadImageW(Instance(), image.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   if (button->image != nullptr) {
     BITMAP info{};
     GetObjectW(button->image, sizeof info, &info);
-    button->imageSize = {info.bmWidth, info.bmHeight};
+    button->bitmapSize = {info.bmWidth, info.bmHeight};
     HDC dc = CreateCompatibleDC(nullptr);
     const HGDIOBJ old = SelectObject(dc, button->image);
     button->key = GetPixel(dc, 0, info.bmHeight - 1);
     SelectObject(dc, old);
     DeleteDC(dc);
   }
-  // The window owns the state from here on (freed at WM_NCDESTROY).
-  return CreateWindowExW(0, kButtonClass, caption.c_str(), WS_CHILD | WS_VISIBLE, place.left,
-                         place.top, place.right - place.left, place.bottom - place.top, parent,
-                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), button);
+  InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 bool ImageButtonPressed(HWND button) {

@@ -10,12 +10,16 @@
 
 #include <string>
 
-HWND CreatePanel(HWND parent, int id, HFONT font);
+// Bevels and edges are as thick as one pixel of the form at the window's
+// density.
+HWND CreatePanel(HWND parent, int id);
 
-// image: a bitmap resource of the executable; the colour of its bottom-left
-// pixel is drawn transparent.
-HWND CreateImageButton(HWND parent, int id, const RECT& place, const std::wstring& caption,
-                       const std::wstring& image, HFONT font);
+HWND CreateImageButton(HWND parent, int id, const std::wstring& caption);
+
+// The button's font and image for a density: image, a bitmap resource of
+// the executable, is drawn size large; the colour of its bottom-left pixel
+// is drawn transparent.
+void SetImageButtonLook(HWND button, HFONT font, const std::wstring& image, SIZE size);
 
 // Whether the button is drawn pressed (the mouse went down on it and is still
 // over it).

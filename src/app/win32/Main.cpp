@@ -5,7 +5,9 @@
 #include <string>
 
 #include "app/win32/Controls.h"
+#include "app/win32/Dpi.h"
 #include "core/FormLayout.h"
+#include "core/FormScale.h"
 #include "core/Messages.h"
 #include "platform/Codepage.h"
 #include "platform/Info.h"
@@ -30,10 +32,17 @@ std::wstring TextOf(HWND control) {
   return text;
 }
 
-// A resource name from an image's file name: "logo.bmp" -> "logo".
-std::wstring ResourceName(std::string_view fileName) {
-  return Wide(fileName.substr(0, fileName.find('.')));
+// The resource of an image's art (window.rc): "logo.bmp" at 1.5x ->
+// "logo_150".
+std::wstring ResourceName(std::string_view image, const form::Art& art) {
+  std::string name(image.substr(0, image.rfind('.')));
+  if (art.halves != 2) name += "_" + std::to_string(art.halves * 50);
+  return Wide(name);
 }
+
+// The window's style: the client area has the form's size, the frame is the
+// system's.
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 // Tab moves between the URL field and the result area only, Enter in the
 // URL field does nothing (not even beep), and Ctrl+A selects everything,
@@ -114,20 +123,22 @@ bool HasFace(const std::wstring& face) {
   return found;
 }
 
-// Image and caption of every button, placed as the button places them,
-// within its raised edges (two pixels each side).
-bool CaptionsFit(HFONT font) {
+// Image and caption of every button at a density, placed as the button
+// places them, within its raised edges (two form pixels each side).
+bool CaptionsFit(HFONT font, int dpi) {
   HDC dc = GetDC(nullptr);
   const HGDIOBJ old = SelectObject(dc, font);
+  const int edge = form::Scaled(1, dpi) * 2;
   bool fit = true;
   for (const form::Button& button : form::kSpeedButtons) {
     const std::wstring caption = Wide(button.caption);
     SIZE text{};
     GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
-    const auto place =
-        form::LayOutButton(button.place.width, button.place.height, button.imageWidth,
-                           button.imageHeight, text.cx, text.cy, false);
-    fit = fit && place.imageLeft >= 2 && place.textLeft + text.cx <= button.place.width - 2;
+    const form::Place place = form::Scaled(button.place, dpi);
+    const auto content =
+        form::LayOutButton(place.width, place.height, form::Scaled(button.imageWidth, dpi),
+                           form::Scaled(button.imageHeight, dpi), text.cx, text.cy, false);
+    fit = fit && content.imageLeft >= edge && content.textLeft + text.cx <= place.width - edge;
   }
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
@@ -136,23 +147,25 @@ bool CaptionsFit(HFONT font) {
 
 // "ＭＳ ゴシック" at the form's size where the system has it; else the first
 // stand-in there is, at the largest size up to the form's at which every
-// caption fits its button (the stand-ins' letters run wider).
-HFONT CreateFormFont() {
+// caption fits its button (the stand-ins' letters run wider). Sizes are the
+// form's at the density dpi.
+HFONT CreateFormFont(int dpi) {
   std::wstring face = Wide(form::kFontFace);
-  if (HasFace(face)) return CreateFontOf(face, form::kFontPixelHeight);
+  const int largest = form::Scaled(form::kFontPixelHeight, dpi);
+  if (HasFace(face)) return CreateFontOf(face, largest);
   for (const std::string_view standIn : form::kFontStandIns) {
     if (HasFace(Wide(standIn))) {
       face = Wide(standIn);
       break;
     }
   }
-  constexpr int kSmallest = 9;
-  for (int height = form::kFontPixelHeight; height > kSmallest; --height) {
+  const int smallest = form::Scaled(9, dpi);
+  for (int height = largest; height > smallest; --height) {
     HFONT font = CreateFontOf(face, height);
-    if (CaptionsFit(font)) return font;
+    if (CaptionsFit(font, dpi)) return font;
     DeleteObject(font);
   }
-  return CreateFontOf(face, kSmallest);
+  return CreateFontOf(face, smallest);
 }
 
 }  // namespace
@@ -265,6 +278,7 @@ TForm1::TForm1(const quillo::Ports& ports)
 TForm1::~TForm1() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   if (font_ != nullptr) DeleteObject(font_);
+  if (icon_ != nullptr) DestroyIcon(icon_);
 }
 
 void TForm1::Create(HWND owner) {
@@ -283,16 +297,27 @@ void TForm1::Create(HWND owner) {
   }();
   (void)registered;
 
-  // The client area has the form's size; the frame is the system's.
-  constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  RECT outer{0, 0, form::kClientWidth, form::kClientHeight};
-  AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
-  const int width = outer.right - outer.left;
-  const int height = outer.bottom - outer.top;
-  const int left = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int top = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  CreateWindowExW(0, kFormClass, Wide(form::kCaption).c_str(), kStyle, left, top, width, height,
-                  owner, nullptr, Instance(), this);
+  // Centred at the system's density; a monitor of another one (WM_CREATE
+  // finds it) gets the window at its own.
+  const auto centred = [](UINT dpi) {
+    const int d = static_cast<int>(dpi);
+    RECT outer{0, 0, form::Scaled(form::kClientWidth, d), form::Scaled(form::kClientHeight, d)};
+    AdjustForDpi(outer, kStyle, 0, dpi);
+    OffsetRect(&outer,
+               (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2 - outer.left,
+               (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2 - outer.top);
+    return outer;
+  };
+  const UINT dpi = SystemDpi();
+  RECT outer = centred(dpi);
+  CreateWindowExW(0, kFormClass, Wide(form::kCaption).c_str(), kStyle, outer.left, outer.top,
+                  outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, Instance(),
+                  this);
+  if (hwnd_ != nullptr && dpi_ != dpi) {
+    outer = centred(dpi_);
+    SetWindowPos(hwnd_, nullptr, outer.left, outer.top, outer.right - outer.left,
+                 outer.bottom - outer.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 LRESULT CALLBACK TForm1::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -320,6 +345,15 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       Layout(LOWORD(lParam), HIWORD(lParam));
       return 0;
+    case WM_DPICHANGED: {
+      // Moved to a monitor of another density: everything drawn for it, in
+      // the rectangle the system suggests (whose WM_SIZE lays it out).
+      ApplyDpi(HIWORD(wParam));
+      const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         using Form = quillo::FormController;
@@ -363,25 +397,17 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TForm1::CreateControls() {
-  font_ = CreateFormFont();
-  const auto setFont = [this](HWND control) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  };
   const auto id = [](int value) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(value)); };
 
-  Panel1 = CreatePanel(hwnd_, kPanelId, font_);
+  Panel1 = CreatePanel(hwnd_, kPanelId);
   HWND* buttons[] = {&SpeedButton1, &SpeedButton2, &SpeedButton3};
   for (int i = 0; i < 3; ++i) {
-    const form::Button& layout = form::kSpeedButtons[i];
-    const RECT place{layout.place.left, layout.place.top, layout.place.left + layout.place.width,
-                     layout.place.top + layout.place.height};
-    *buttons[i] = CreateImageButton(Panel1, kFirstButtonId + i, place, Wide(layout.caption),
-                                    ResourceName(layout.image), font_);
+    *buttons[i] =
+        CreateImageButton(Panel1, kFirstButtonId + i, Wide(form::kSpeedButtons[i].caption));
   }
   // Flat one-pixel borders on both text fields.
-  Edit1 = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL,
-                          form::kEdit1.left, form::kEdit1.top, form::kEdit1.width,
-                          form::kEdit1.height, Panel1, id(kEditId), Instance(), nullptr);
+  Edit1 = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0, 0,
+                          0, 0, Panel1, id(kEditId), Instance(), nullptr);
   Memo1 = CreateWindowExW(0, L"EDIT", Wide(form::kMemo1Text).c_str(),
                           WS_CHILD | WS_VISIBLE | WS_BORDER | WS_HSCROLL | WS_VSCROLL |
                               ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_NOHIDESEL,
@@ -390,26 +416,56 @@ void TForm1::CreateControls() {
   // address or a result of any length must stay whole.
   SendMessageW(Edit1, EM_SETLIMITTEXT, 0, 0);
   SendMessageW(Memo1, EM_SETLIMITTEXT, 0, 0);
-  setFont(Edit1);
-  setFont(Memo1);
   Subclass(Edit1, Memo1);
   Subclass(Memo1, Edit1);
 
   StatusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0,
                               0, 0, 0, hwnd_, id(kStatusBarId), Instance(), nullptr);
-  setFont(StatusBar);
   SendMessageW(StatusBar, SB_SIMPLE, TRUE, 0);
+  focused_ = Edit1;
+  ApplyDpi(DpiOf(hwnd_));
+}
+
+void TForm1::ApplyDpi(UINT dpi) {
+  dpi_ = dpi;
+  const int d = static_cast<int>(dpi);
+  const HFONT oldFont = font_;
+  font_ = CreateFormFont(d);
+  for (HWND control : {Panel1, Edit1, Memo1, StatusBar}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  }
+  if (oldFont != nullptr) DeleteObject(oldFont);
+
+  const HWND buttons[] = {SpeedButton1, SpeedButton2, SpeedButton3};
+  for (int i = 0; i < 3; ++i) {
+    const form::Button& layout = form::kSpeedButtons[i];
+    const form::Place place = form::Scaled(layout.place, d);
+    MoveWindow(buttons[i], place.left, place.top, place.width, place.height, TRUE);
+    SetImageButtonLook(buttons[i], font_, ResourceName(layout.image, form::ArtFor(d)),
+                       {form::Scaled(layout.imageWidth, d), form::Scaled(layout.imageHeight, d)});
+  }
+  const form::Place edit = form::Scaled(form::kEdit1, d);
+  MoveWindow(Edit1, edit.left, edit.top, edit.width, edit.height, TRUE);
+
   // The bar sizes itself from its font and its drawing area's least
   // height: the least height that makes the whole bar as high as the form
   // says.
-  for (int area = 1; area <= form::kStatusBarHeight; ++area) {
+  const int barHeight = form::Scaled(form::kStatusBarHeight, d);
+  for (int area = 1; area <= barHeight; ++area) {
     SendMessageW(StatusBar, SB_SETMINHEIGHT, static_cast<WPARAM>(area), 0);
     SendMessageW(StatusBar, WM_SIZE, 0, 0);
     RECT bar;
     GetWindowRect(StatusBar, &bar);
-    if (bar.bottom - bar.top >= form::kStatusBarHeight) break;
+    if (bar.bottom - bar.top >= barHeight) break;
   }
-  focused_ = Edit1;
+
+  // The icon of the density, from its images of 32, 48 and 64 pixels.
+  constexpr int kIconSide = 32;
+  const int side = form::Scaled(kIconSide, d);
+  const HICON oldIcon = icon_;
+  icon_ = static_cast<HICON>(LoadImageW(Instance(), L"MAINICON", IMAGE_ICON, side, side, 0));
+  SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  if (oldIcon != nullptr) DestroyIcon(oldIcon);
 }
 
 void TForm1::Layout(int width, int height) {
@@ -420,7 +476,8 @@ void TForm1::Layout(int width, int height) {
   RECT bar;
   GetWindowRect(StatusBar, &bar);
   const int barHeight = bar.bottom - bar.top;
-  MoveWindow(Panel1, 0, 0, width, form::kPanelHeight, TRUE);
-  const int memoHeight = height - form::kPanelHeight - barHeight;
-  MoveWindow(Memo1, 0, form::kPanelHeight, width, memoHeight > 0 ? memoHeight : 0, TRUE);
+  const int panelHeight = form::Scaled(form::kPanelHeight, static_cast<int>(dpi_));
+  MoveWindow(Panel1, 0, 0, width, panelHeight, TRUE);
+  const int memoHeight = height - panelHeight - barHeight;
+  MoveWindow(Memo1, 0, panelHeight, width, memoHeight > 0 ? memoHeight : 0, TRUE);
 }

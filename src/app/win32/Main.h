@@ -47,10 +47,15 @@ class TForm1 {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
+  // Fonts, images, the icon and the places of everything inside the panel
+  // for a density; the rest follows at the next Layout.
+  void ApplyDpi(UINT dpi);
   void Layout(int width, int height);
 
   HWND hwnd_ = nullptr;
+  UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
   HFONT font_ = nullptr;
+  HICON icon_ = nullptr;
   HWND focused_ = nullptr;  // the control that had the focus when the window was left
   std::unique_ptr<View> view_;
   std::unique_ptr<quillo::FormController> controller_;
