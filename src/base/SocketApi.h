@@ -17,6 +17,9 @@ namespace quillo::net {
 using SocketHandle = std::intptr_t;
 inline constexpr SocketHandle kInvalidSocket = -1;
 
+// The error of a send that takes nothing: retried, it would wait for ever.
+inline constexpr const char* kSendStalled = "The connection accepted no more of the request";
+
 // Runs as connect, send and recv begin and between the short slices in which
 // they wait for the network, so that a window can paint and hear a close
 // request meanwhile; it decides itself how often that is worth it. It may

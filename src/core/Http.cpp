@@ -18,7 +18,6 @@ constexpr std::uint16_t kHttpPort = 80;
 constexpr std::uint16_t kHttpsPort = 443;
 constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
 constexpr std::size_t kReceiveSize = 1025;
-constexpr std::string_view kSendStalled = "The connection accepted no more of the request";
 
 // The system's text for the thread's last socket error, read now.
 [[noreturn]] void RaiseLastError(net::SocketApi& api) {
@@ -69,7 +68,7 @@ class Connection {
       if (sent < 0) fail();
       if (sent == 0) {
         close();
-        throw Error(std::string(kSendStalled));
+        throw Error(net::kSendStalled);
       }
       request.remove_prefix(static_cast<std::size_t>(sent));
     }

@@ -149,7 +149,7 @@ class OpenSslSession final : public TlsSession {
     const int ok = SSL_write_ex(ssl_.get(), data, size, &written);
     rethrowHook();
     if (ok == 1) return static_cast<long>(written);
-    if (transport_.stalled) throw Error("The connection accepted no more of the request");
+    if (transport_.stalled) throw Error(kSendStalled);
     if (transport_.socketError != 0) return socketFailed();
     throw Error("The TLS connection to " + host_ + " failed: " + failure(ok));
   }

@@ -260,7 +260,7 @@ class SchannelSession final : public TlsSession {
     while (size > 0) {
       const long sent = sockets_.send(socket_, data, size);
       if (sent < 0) return false;
-      if (sent == 0) throw Error("The connection accepted no more of the request");
+      if (sent == 0) throw Error(kSendStalled);
       data += sent;
       size -= static_cast<std::size_t>(sent);
     }
