@@ -214,11 +214,19 @@ class Window:
                 raise e2e.Failure("no Wine prefix (Wine's output in %s)" % log_path)
             e2e.log("Wine prefix ready in %.1f s" % (time.monotonic() - start))
             command = [wine, program]
+        self.program = program
         self.started = time.monotonic()
         self.proc = subprocess.Popen(command, env=env, stdout=self.log,
                                      stderr=subprocess.STDOUT)
         self.id = None
         self.origin = (0, 0)
+
+    def wine_run(self, *command):
+        """Runs a Windows program in the window's Wine session; its output."""
+        wine = shutil.which("wine64") or "/usr/lib/wine/wine64"
+        done = subprocess.run([wine, *command], env=self.wine_env, stdout=subprocess.PIPE,
+                              stderr=self.log, timeout=120, check=False)
+        return done.stdout.decode("utf-8", "replace")
 
     def wait_shown(self):
         desktop = self.desktop
@@ -321,8 +329,9 @@ def download(window, artifacts, scheme="http"):
 
 def error_box(window, artifacts, shot):
     """Waits for the error box, modal over the window; returns the text it
-    shows (copied with Ctrl+C, as both windows' boxes allow) once OK has
-    closed it."""
+    shows once OK has closed it: copied with Ctrl+C from the Qt box, read
+    from the Win32 box's controls by quillo-probe (Wine's box copies
+    nothing)."""
     desktop = window.desktop
     box = e2e.poll("visible error box titled %s" % ERROR_BOX_NAME,
                    lambda: (desktop.visible_windows(ERROR_BOX_NAME) or [None])[0],
@@ -338,10 +347,14 @@ def error_box(window, artifacts, shot):
     # The box holds the keyboard focus; OK is its default button.
     x, y, width, height = desktop.geometry(box)
     desktop.xdotool("mousemove", str(x + width // 2), str(y + height // 2))
-    desktop.keys("ctrl+c")
-    text = e2e.poll("the box's text on the clipboard",
-                    lambda: (lambda t: t if t and ERROR_BOX_NAME in t else None)(
-                        desktop.clipboard()), timeout=15)
+    if window.wine:
+        text = window.wine_run(os.path.join(os.path.dirname(window.program), "quillo-probe.exe"),
+                               "box", ERROR_BOX_NAME)
+    else:
+        desktop.keys("ctrl+c")
+        text = e2e.poll("the box's text on the clipboard",
+                        lambda: (lambda t: t if t and ERROR_BOX_NAME in t else None)(
+                            desktop.clipboard()), timeout=15)
     desktop.keys("Return")
     e2e.poll("error box gone after OK", lambda: not desktop.visible_windows(ERROR_BOX_NAME),
              timeout=15)
