@@ -78,53 +78,6 @@ TEST_F(HttpFetch, AddressesWithoutTheExactSchemeAreErrorsThatSendNothing) {
   EXPECT_TRUE(api_->connectedPorts().empty());
 }
 
-// Every answer that is not the whole page is an error naming the page; the
-// GET is sent only after a probe answered 200.
-TEST_F(HttpFetch, AnswersThatAreNotTheWholePageAreErrors) {
-  const std::string page = "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n";
-  const struct {
-    std::vector<Reply> replies;
-    std::size_t requests;
-    std::string message;
-  } cases[] = {
-      {{{"HTTP/1.0 404 Not Found\r\n\r\nmissing"}, {kOk}},
-       1,
-       "The server answered \"404 Not Found\" for http://localhost/x"},
-      {{{"HTTP/1.0 302 Found\r\nLocation: http://localhost/login\r\n\r\n"}},
-       1,
-       "The server answered \"302 Found\" for http://localhost/x (Location: "
-       "http://localhost/login)"},
-      {{{""}}, 1, "The server gave no answer for http://localhost/x"},
-      {{{std::string("HTTP/1.0 2\0"
-                     "00 OK\r\n\r\n",
-                     16)}},  // read up to the zero byte
-       1,
-       "The server answered \"2\" for http://localhost/x"},
-      {{{kOk}, {"HTTP/1.0 500 Internal Server Error\r\n\r\nboom"}},
-       2,
-       "The server answered \"500 Internal Server Error\" for http://localhost/x"},
-      {{{kOk}, {page + "12345"}}, 2, "http://localhost/x ended after 5 of 10 bytes"},
-      {{{kOk}, {"HTTP/1.0 200 OK\r\nServer: cut"}},
-       2,
-       "http://localhost/x ended before its headers did"},
-  };
-  for (const auto& c : cases) {
-    serve(c.replies);
-    ResponseBuffer buffer;
-    EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, net::SystemTls(), "http://localhost/x", buffer); }),
-              c.message);
-    EXPECT_EQ(server_->requests().size(), c.requests) << c.message;
-    EXPECT_EQ(api_->openSockets(), 0);
-  }
-}
-
-TEST_F(HttpFetch, ReasonlessStatusAndFullLengthAreAPage) {
-  const std::string page = "HTTP/1.0 200\r\nContent-Length: 4\r\n\r\nbody";
-  serve({{"HTTP/1.0 200\r\nServer: test\r\n\r\n"}, {page}});
-  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_), 200);
-  EXPECT_EQ(buffer_.text(), page);
-}
-
 TEST_F(HttpFetch, EveryBodyByteArrivesIncludingZeroBytes) {
   std::string body = kOk;
   for (int i = 0; i < 3 * 1024 * 1024; ++i) body.push_back(static_cast<char>(i * 7 % 256));
