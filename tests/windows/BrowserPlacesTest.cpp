@@ -1,6 +1,6 @@
-// The table of browser places over a throw-away AppData: each row's browser
-// running alone, with the session files a live Chromium 156 or Firefox ESR
-// 153 wrote and its lock held as that browser holds it; then all at once.
+// The table of browser places over a throw-away AppData: every row's browser
+// running, with the session files a live Chromium 156 or Firefox ESR 153
+// wrote and its lock held as that browser holds it.
 
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/browser/BrowserSessions.h"
@@ -45,88 +46,50 @@ const struct Row {
 
 bool IsFirefox(const Row& row) { return std::string_view(row.browser) == "Firefox"; }
 
-class AppData {
- public:
-  AppData() {
-    static int serial = 0;
-    path_ = std::filesystem::temp_directory_path() /
-            ("quillo-appdata-" + std::to_string(GetCurrentProcessId()) + "-" +
-             std::to_string(++serial));
-    std::filesystem::create_directories(path_);
-  }
-  ~AppData() {
-    stopBrowsers();
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  AppData(const AppData&) = delete;
-  AppData& operator=(const AppData&) = delete;
-
-  BrowserPlaces places() const { return WindowsBrowserPlaces(path_ / "Roaming", path_ / "Local"); }
-
-  // The row's browser running: its files in place, its lock held as it holds
-  // it (Firefox: parent.lock shared with nobody; the Chromium family:
-  // lockfile shared for reading, deleted when closed).
-  void runBrowser(const Row& row) {
-    const std::filesystem::path root = path_ / row.root;
-    const auto recursive = std::filesystem::copy_options::recursive;
-    if (IsFirefox(row)) {
-      std::filesystem::create_directories(root / "Profiles/p");
-      std::ofstream(root / "profiles.ini") << "[Profile0]\r\nName=p\r\nIsRelative=1\r\n"
-                                              "Path=Profiles/p\r\n";
-      std::filesystem::copy(QUILLO_TEST_DATA "/firefox-esr-153", root / "Profiles/p", recursive);
-      hold(root / "Profiles/p/parent.lock", 0, OPEN_ALWAYS, 0);
-      return;
-    }
+// The row's browser running in the AppData folder appData: its files in
+// place, its lock held as it holds it (Firefox: parent.lock shared with
+// nobody; the Chromium family: lockfile shared for reading).
+HANDLE RunBrowser(const std::filesystem::path& appData, const Row& row) {
+  const std::filesystem::path root = appData / row.root;
+  const auto recursive = std::filesystem::copy_options::recursive;
+  std::filesystem::path lock = root / "lockfile";
+  DWORD share = FILE_SHARE_READ;
+  if (IsFirefox(row)) {
+    std::filesystem::create_directories(root / "Profiles/p");
+    std::ofstream(root / "profiles.ini") << "[Profile0]\r\nIsRelative=1\r\nPath=Profiles/p\r\n";
+    std::filesystem::copy(QUILLO_TEST_DATA "/firefox-esr-153", root / "Profiles/p", recursive);
+    lock = root / "Profiles/p/parent.lock";
+    share = 0;
+  } else {
     std::filesystem::create_directories(root);
     std::filesystem::copy(QUILLO_TEST_DATA "/chromium-156", root, recursive);
     if (std::string_view(row.browser).starts_with("Opera")) {
       std::filesystem::rename(root / "Default/Sessions", root / "Sessions");
       std::filesystem::remove_all(root / "Default");
     }
-    hold(root / "lockfile", FILE_SHARE_READ, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE);
   }
+  return CreateFileW(lock.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
-  void stopBrowsers() {
-    for (const HANDLE lock : locks_) CloseHandle(lock);
-    locks_.clear();
-  }
-
- private:
-  void hold(const std::filesystem::path& file, DWORD share, DWORD disposition, DWORD flags) {
-    const HANDLE lock = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
-                                    disposition, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE) << file;
-    locks_.push_back(lock);
-  }
-
-  std::filesystem::path path_;
-  std::vector<HANDLE> locks_;
-};
-
-TEST(BrowserPlaces, EveryRowAloneThenAllInOrder) {
-  AppData together;
+TEST(BrowserPlaces, EveryRowRunningInOrder) {
+  const std::filesystem::path appData = std::filesystem::temp_directory_path() /
+                                        ("quillo-appdata-" + std::to_string(GetCurrentProcessId()));
+  std::vector<HANDLE> locks;
   std::vector<std::string> expected;
   for (const Row& row : kRows) {
-    AppData appData;
-    appData.runBrowser(row);
-    const std::vector<std::string>& urls = IsFirefox(row) ? kFirefoxUrls : kChromiumUrls;
-    std::vector<std::string> found;
-    for (const OpenTab& tab : ListOpenTabs(appData.places())) {
-      EXPECT_EQ(tab.browser, row.browser);
-      found.push_back(tab.url);
-    }
-    EXPECT_EQ(found, urls) << row.browser;
-    appData.stopBrowsers();
-    EXPECT_TRUE(ListOpenTabs(appData.places()).empty()) << row.browser << " ended";
-
-    together.runBrowser(row);
-    for (const std::string& url : urls) expected.push_back(std::string(row.browser) + " " + url);
+    locks.push_back(RunBrowser(appData, row));
+    ASSERT_NE(locks.back(), INVALID_HANDLE_VALUE) << row.browser;
+    for (const std::string& url : IsFirefox(row) ? kFirefoxUrls : kChromiumUrls)
+      expected.push_back(std::string(row.browser) + " " + url);
   }
   std::vector<std::string> found;
-  for (const OpenTab& tab : ListOpenTabs(together.places()))
+  for (const OpenTab& tab :
+       ListOpenTabs(WindowsBrowserPlaces(appData / "Roaming", appData / "Local")))
     found.push_back(tab.browser + " " + tab.url);
   EXPECT_EQ(found, expected);
+  for (const HANDLE lock : locks) CloseHandle(lock);
+  std::filesystem::remove_all(appData);
 }
 
 }  // namespace
