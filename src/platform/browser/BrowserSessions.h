@@ -41,10 +41,10 @@ using BrowserPlaces = std::vector<BrowserPlace>;
 
 // Every open tab of every open window of every running browser found in
 // places, in their order; windows in the browser's own order, tabs in window
-// order. A profile reached from two places is read once. A session file that
-// cannot be read is passed over; throws quillo::Error when at least one
-// browser is running but none of the running browsers' sessions could be
-// read.
+// order. A Firefox profile reached from two places is read once. A session
+// file that cannot be read is passed over; throws quillo::Error when at
+// least one browser is running but none of the running browsers' sessions
+// could be read.
 std::vector<OpenTab> ListOpenTabs(const BrowserPlaces& places);
 
 // The same for the current user's places.
