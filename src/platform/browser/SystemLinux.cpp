@@ -19,10 +19,11 @@
 namespace quillo::browser {
 namespace {
 
-enum class Base {
-  Home,       // the home folder
-  Config,     // $XDG_CONFIG_HOME, else ~/.config
-  AppFolder,  // a flatpak's own ~/.var/app/<application id>
+enum Base {
+  kHome,     // the home folder
+  kConfig,   // $XDG_CONFIG_HOME, else ~/.config
+  kApp,      // a flatpak's own ~/.var/app/<application id>
+  kAppConf,  // its "config" folder, which the flatpak makes its XDG_CONFIG_HOME
 };
 
 struct Root {
@@ -44,36 +45,27 @@ constexpr auto kChromium = BrowserFamily::Chromium;
 // within a row the newer layout first. A snap shares the host's process ids,
 // so its locks read as any other's.
 constexpr Row kTable[] = {
-    {kFirefox,
-     "Firefox",
-     nullptr,
-     {{Base::Config, "mozilla/firefox"}, {Base::Home, ".mozilla/firefox"}}},
-    {kFirefox, "Firefox", nullptr, {{Base::Home, "snap/firefox/common/.mozilla/firefox"}}},
+    {kFirefox, "Firefox", nullptr, {{kConfig, "mozilla/firefox"}, {kHome, ".mozilla/firefox"}}},
+    {kFirefox, "Firefox", nullptr, {{kHome, "snap/firefox/common/.mozilla/firefox"}}},
     {kFirefox,
      "Firefox",
      "org.mozilla.firefox",
-     {{Base::AppFolder, "config/mozilla/firefox"}, {Base::AppFolder, ".mozilla/firefox"}}},
-    {kChromium, "Chromium", nullptr, {{Base::Config, "chromium"}}},
-    {kChromium, "Google Chrome", nullptr, {{Base::Config, "google-chrome"}}},
-    {kChromium, "Microsoft Edge", nullptr, {{Base::Config, "microsoft-edge"}}},
-    {kChromium, "Brave", nullptr, {{Base::Config, "BraveSoftware/Brave-Browser"}}},
-    {kChromium, "Vivaldi", nullptr, {{Base::Config, "vivaldi"}}},
-    {kChromium, "Opera", nullptr, {{Base::Config, "opera"}}},
-    {kChromium, "Google Chrome Beta", nullptr, {{Base::Config, "google-chrome-beta"}}},
-    {kChromium, "Google Chrome Dev", nullptr, {{Base::Config, "google-chrome-unstable"}}},
-    {kChromium, "Chromium", nullptr, {{Base::Home, "snap/chromium/common/chromium"}}},
-    {kChromium, "Chromium", "org.chromium.Chromium", {{Base::AppFolder, "config/chromium"}}},
-    {kChromium, "Google Chrome", "com.google.Chrome", {{Base::AppFolder, "config/google-chrome"}}},
-    {kChromium,
-     "Microsoft Edge",
-     "com.microsoft.Edge",
-     {{Base::AppFolder, "config/microsoft-edge"}}},
-    {kChromium,
-     "Brave",
-     "com.brave.Browser",
-     {{Base::AppFolder, "config/BraveSoftware/Brave-Browser"}}},
-    {kChromium, "Vivaldi", "com.vivaldi.Vivaldi", {{Base::AppFolder, "config/vivaldi"}}},
-    {kChromium, "Opera", "com.opera.Opera", {{Base::AppFolder, "config/opera"}}},
+     {{kAppConf, "mozilla/firefox"}, {kApp, ".mozilla/firefox"}}},
+    {kChromium, "Chromium", nullptr, {{kConfig, "chromium"}}},
+    {kChromium, "Google Chrome", nullptr, {{kConfig, "google-chrome"}}},
+    {kChromium, "Microsoft Edge", nullptr, {{kConfig, "microsoft-edge"}}},
+    {kChromium, "Brave", nullptr, {{kConfig, "BraveSoftware/Brave-Browser"}}},
+    {kChromium, "Vivaldi", nullptr, {{kConfig, "vivaldi"}}},
+    {kChromium, "Opera", nullptr, {{kConfig, "opera"}}},
+    {kChromium, "Google Chrome Beta", nullptr, {{kConfig, "google-chrome-beta"}}},
+    {kChromium, "Google Chrome Dev", nullptr, {{kConfig, "google-chrome-unstable"}}},
+    {kChromium, "Chromium", nullptr, {{kHome, "snap/chromium/common/chromium"}}},
+    {kChromium, "Chromium", "org.chromium.Chromium", {{kAppConf, "chromium"}}},
+    {kChromium, "Google Chrome", "com.google.Chrome", {{kAppConf, "google-chrome"}}},
+    {kChromium, "Microsoft Edge", "com.microsoft.Edge", {{kAppConf, "microsoft-edge"}}},
+    {kChromium, "Brave", "com.brave.Browser", {{kAppConf, "BraveSoftware/Brave-Browser"}}},
+    {kChromium, "Vivaldi", "com.vivaldi.Vivaldi", {{kAppConf, "vivaldi"}}},
+    {kChromium, "Opera", "com.opera.Opera", {{kAppConf, "opera"}}},
 };
 
 // The folder an absolute path in the variable names; nullopt when it is
@@ -146,17 +138,9 @@ BrowserPlaces LinuxBrowserPlaces(const std::filesystem::path& home,
     if (row.flatpak != nullptr) place.flatpak = Flatpak{row.flatpak, runtimeDir / ".flatpak"};
     for (const Root& root : row.roots) {
       if (root.path == nullptr) continue;
-      switch (root.base) {
-        case Base::Home:
-          place.roots.push_back(home / root.path);
-          break;
-        case Base::Config:
-          place.roots.push_back(configHome / root.path);
-          break;
-        case Base::AppFolder:
-          place.roots.push_back(home / ".var/app" / row.flatpak / root.path);
-          break;
-      }
+      const std::filesystem::path app = row.flatpak ? home / ".var/app" / row.flatpak : home;
+      const std::filesystem::path bases[] = {home, configHome, app, app / "config"};
+      place.roots.push_back(bases[root.base] / root.path);
     }
   }
   return places;
