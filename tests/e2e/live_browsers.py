@@ -1,7 +1,8 @@
 """Real browsers on the test's display, each showing pages of the demo site,
 with their profiles under one throw-away home that quillo is given as well,
 so that quillo finds them where it finds a user's: Chromium's below
-XDG_CONFIG_HOME (~/.config unless a test moves it), Firefox's wherever Firefox itself puts a new profile.
+XDG_CONFIG_HOME (~/.config unless a test moves it), Firefox's wherever
+Firefox itself puts a new profile.
 
 Both are started directly with an argument vector (the addresses are plain
 arguments, no shell sees them) in a process group of their own, so that
