@@ -13,13 +13,6 @@ namespace {
 
 using namespace testing;
 
-const std::string kFirefoxRoots[] = {
-    ".config/mozilla/firefox",
-    ".mozilla/firefox",
-    "snap/firefox/common/.mozilla/firefox",
-    ".var/app/org.mozilla.firefox/.mozilla/firefox",
-};
-
 std::string RelativeProfileIni(const std::vector<std::string>& paths) {
   std::string ini = "[General]\nStartWithLastProfile=1\nVersion=2\n\n";
   for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -27,6 +20,48 @@ std::string RelativeProfileIni(const std::vector<std::string>& paths) {
            "\nIsRelative=1\nPath=" + paths[i] + "\n\n";
   }
   return ini;
+}
+
+// The table below a throw-away home: "xdg" stands for $XDG_CONFIG_HOME in
+// the table's own test, ".config" in the others, "run" for $XDG_RUNTIME_DIR.
+BrowserPlaces Places(const TempHome& home, const char* configHome = ".config") {
+  return LinuxBrowserPlaces(home.path(), home.path() / configHome, home.path() / "run");
+}
+
+// Open-file-description locks, which conflict with the reader's probe even
+// in the same process, as a browser's lock from its own process does.
+class HeldLocks {
+ public:
+  HeldLocks() = default;
+  HeldLocks(const HeldLocks&) = delete;
+  HeldLocks& operator=(const HeldLocks&) = delete;
+  ~HeldLocks() {
+    for (const int fd : fds_) ::close(fd);
+  }
+
+  void hold(const std::filesystem::path& file, short type) {
+    std::filesystem::create_directories(file.parent_path());
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0) << file;
+    fds_.push_back(fd);
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0) << file;
+  }
+
+ private:
+  std::vector<int> fds_;
+};
+
+// A running flatpak sandbox of app as the host sees it: flatpak's folder for
+// it, whose ".ref" the sandbox keeps read-locked.
+void FlatpakSandbox(const TempHome& home, const std::string& app, HeldLocks& locks) {
+  static int next = 1000;
+  const std::string instance = "run/.flatpak/" + std::to_string(next++);
+  home.write(instance + "/info", "[Application]\nname=" + app +
+                                     "\nruntime=runtime/org.freedesktop.Platform/x86_64/24.08\n");
+  locks.hold(home.path() / instance / ".ref", F_RDLCK);
 }
 
 class ListOpenTabsTest : public ::testing::Test {
@@ -50,15 +85,14 @@ class ListOpenTabsTest : public ::testing::Test {
 
   std::vector<std::string> urls() {
     std::vector<std::string> result;
-    for (const OpenTab& tab : ListOpenTabs(BrowserFoldersUnder(home.path())))
-      result.push_back(tab.url);
+    for (const OpenTab& tab : ListOpenTabs(Places(home))) result.push_back(tab.url);
     return result;
   }
 
   // The message of the error ListOpenTabs throws, or "" when it does not.
   std::string failure() {
     try {
-      ListOpenTabs(BrowserFoldersUnder(home.path()));
+      ListOpenTabs(Places(home));
     } catch (const Error& e) {
       return e.what();
     }
@@ -70,21 +104,93 @@ class ListOpenTabsTest : public ::testing::Test {
 
 TEST_F(ListOpenTabsTest, NothingInstalledIsEmpty) { EXPECT_TRUE(urls().empty()); }
 
-TEST_F(ListOpenTabsTest, EveryFirefoxRootInOrder) {
-  for (const std::string& root : kFirefoxRoots) {
+// Every row of the table, in its order: where the browser keeps its profiles
+// and whether it runs in a flatpak. The Opera row keeps its profile in the
+// root folder itself.
+const struct PlaceRow {
+  const char* browser;
+  const char* root;
+  const char* flatpak;
+} kPlaces[] = {
+    {"Firefox", "xdg/mozilla/firefox", nullptr},
+    {"Firefox", ".mozilla/firefox", nullptr},
+    {"Firefox", "snap/firefox/common/.mozilla/firefox", nullptr},
+    {"Firefox", ".var/app/org.mozilla.firefox/config/mozilla/firefox", "org.mozilla.firefox"},
+    {"Firefox", ".var/app/org.mozilla.firefox/.mozilla/firefox", "org.mozilla.firefox"},
+    {"Chromium", "xdg/chromium", nullptr},
+    {"Google Chrome", "xdg/google-chrome", nullptr},
+    {"Microsoft Edge", "xdg/microsoft-edge", nullptr},
+    {"Brave", "xdg/BraveSoftware/Brave-Browser", nullptr},
+    {"Vivaldi", "xdg/vivaldi", nullptr},
+    {"Opera", "xdg/opera", nullptr},
+    {"Google Chrome Beta", "xdg/google-chrome-beta", nullptr},
+    {"Google Chrome Dev", "xdg/google-chrome-unstable", nullptr},
+    {"Chromium", "snap/chromium/common/chromium", nullptr},
+    {"Chromium", ".var/app/org.chromium.Chromium/config/chromium", "org.chromium.Chromium"},
+    {"Google Chrome", ".var/app/com.google.Chrome/config/google-chrome", "com.google.Chrome"},
+    {"Microsoft Edge", ".var/app/com.microsoft.Edge/config/microsoft-edge", "com.microsoft.Edge"},
+    {"Brave", ".var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser", "com.brave.Browser"},
+    {"Vivaldi", ".var/app/com.vivaldi.Vivaldi/config/vivaldi", "com.vivaldi.Vivaldi"},
+    {"Opera", ".var/app/com.opera.Opera/config/opera", "com.opera.Opera"},
+};
+
+// The row's browser running with one tab showing the row's root, its lock
+// held as that browser holds it: in a flatpak the lock names a process id of
+// the sandbox's own.
+void RunBrowser(const TempHome& home, const PlaceRow& row, HeldLocks& locks) {
+  const std::string root = row.root;
+  if (std::string_view(row.browser) == "Firefox") {
     home.write(root + "/profiles.ini", RelativeProfileIni({"p"}));
     home.write(root + "/p/sessionstore-backups/recovery.jsonlz4",
-               MozLz4(FirefoxSessionJson({{root + "#1", root + "#2"}, {root + "#3"}})));
-    home.link(root + "/p/lock", LiveFirefoxLock());
+               MozLz4(FirefoxSessionJson({{root}})));
+    home.link(root + "/p/lock", row.flatpak ? "127.0.0.1:+2" : LiveFirefoxLock());
+    if (row.flatpak) locks.hold(home.path() / root / "p/.parentlock", F_WRLCK);
+  } else {
+    const bool profileInRoot = std::string_view(row.browser) == "Opera" && !row.flatpak;
+    home.write(root + (profileInRoot ? "" : "/Default") + "/Sessions/Session_1",
+               SnssWriter().tab(1, 1, 0, root).bytes());
+    home.link(root + "/SingletonLock", row.flatpak ? ThisHost() + "-2" : LiveChromiumLock());
   }
-  const std::vector<OpenTab> tabs = ListOpenTabs(BrowserFoldersUnder(home.path()));
-  ASSERT_EQ(tabs.size(), 12u);
-  for (std::size_t i = 0; i < tabs.size(); ++i) {
-    const std::string& root = kFirefoxRoots[i / 3];
-    EXPECT_EQ(tabs[i].browser, "Firefox");
-    EXPECT_EQ(tabs[i].profile, std::filesystem::canonical(home.path() / root / "p").string());
-    EXPECT_EQ(tabs[i].url, root + "#" + std::to_string(i % 3 + 1));
+  if (row.flatpak) FlatpakSandbox(home, row.flatpak, locks);
+}
+
+TEST(BrowserPlacesTest, EveryRowRunningInOrder) {
+  TempHome home;
+  HeldLocks locks;
+  std::vector<std::string> expected;
+  for (const PlaceRow& row : kPlaces) {
+    RunBrowser(home, row, locks);
+    expected.push_back(std::string(row.browser) + " " + row.root);
   }
+  std::vector<std::string> found;
+  for (const OpenTab& tab : ListOpenTabs(Places(home, "xdg")))
+    found.push_back(tab.browser + " " + tab.url);
+  EXPECT_EQ(found, expected);
+}
+
+// A flatpak's lock names a process of its own namespace: only a live sandbox
+// of its application on the host means it runs, for Chromium; for Firefox
+// the record lock on .parentlock, which crosses the namespace.
+TEST_F(ListOpenTabsTest, FlatpakRunsOnlyWhileItsSandboxDoes) {
+  const std::string pid = std::to_string(::getpid());
+  const std::string chromium = ".var/app/org.chromium.Chromium/config/chromium";
+  home.write(chromium + "/Default/Sessions/Session_1",
+             SnssWriter().tab(1, 1, 0, "chromium").bytes());
+  home.link(chromium + "/SingletonLock", ThisHost() + "-" + pid);
+  const std::string firefox = ".var/app/org.mozilla.firefox/.mozilla/firefox";
+  home.write(firefox + "/profiles.ini", RelativeProfileIni({"p"}));
+  firefoxProfile(firefox + "/p", {"firefox"}, "127.0.0.1:+" + pid);
+  // Both lock links name a live host process; an ended sandbox's folder and
+  // another application's sandbox are no sign either.
+  home.write("run/.flatpak/1/info", "[Application]\nname=org.chromium.Chromium\n");
+  home.write("run/.flatpak/1/.ref", "");
+  HeldLocks locks;
+  FlatpakSandbox(home, "com.google.Chrome", locks);
+  EXPECT_TRUE(urls().empty());
+
+  locks.hold(home.path() / "run/.flatpak/1/.ref", F_RDLCK);
+  locks.hold(home.path() / firefox / "p/.parentlock", F_WRLCK);
+  EXPECT_EQ(urls(), (std::vector<std::string>{"firefox", "chromium"}));
 }
 
 TEST_F(ListOpenTabsTest, InstallDefaultFirstThenProfilesByNumber) {
@@ -110,7 +216,7 @@ TEST_F(ListOpenTabsTest, AbsolutePathsAndProfilesReachedTwiceCountOnce) {
                  "\r\n[Profile1]\r\nIsRelative=1\r\nPath=own\r\n"
                  "[Profile2]\r\nIsRelative=1\r\nPath=./own\r\n"
                  "[Profile3]\r\nIsRelative=1\r\nPath=missing\r\n");
-  const std::vector<OpenTab> tabs = ListOpenTabs(BrowserFoldersUnder(home.path()));
+  const std::vector<OpenTab> tabs = ListOpenTabs(Places(home));
   ASSERT_EQ(tabs.size(), 2u);
   EXPECT_EQ(tabs[0].url, "shared");
   EXPECT_EQ(tabs[0].profile, elsewhere.string());
@@ -145,8 +251,7 @@ TEST_F(ListOpenTabsTest, OnlyLiveLockOwnersCount) {
     fresh.write(".mozilla/firefox/p/sessionstore-backups/recovery.jsonlz4",
                 MozLz4(FirefoxSessionJson({{"u"}})));
     if (!c.lock.empty()) fresh.link(".mozilla/firefox/p/lock", c.lock);
-    EXPECT_EQ(ListOpenTabs(BrowserFoldersUnder(fresh.path())).size(), c.running ? 1u : 0u)
-        << "lock " << c.lock;
+    EXPECT_EQ(ListOpenTabs(Places(fresh)).size(), c.running ? 1u : 0u) << "lock " << c.lock;
   }
 }
 
@@ -156,16 +261,11 @@ TEST_F(ListOpenTabsTest, LockedParentlockMeansRunning) {
   const std::filesystem::path parentlock = home.write(".mozilla/firefox/p/.parentlock", "");
   EXPECT_TRUE(urls().empty());
 
-  // An open-file-description lock conflicts with the reader's probe even in
-  // the same process, like Firefox's lock from its own process.
-  const int fd = ::open(parentlock.c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  struct flock lock {};
-  lock.l_type = F_WRLCK;
-  lock.l_whence = SEEK_SET;
-  ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
-  EXPECT_EQ(urls(), std::vector<std::string>{"held"});
-  ::close(fd);
+  {
+    HeldLocks locks;
+    locks.hold(parentlock, F_WRLCK);
+    EXPECT_EQ(urls(), std::vector<std::string>{"held"});
+  }
   EXPECT_TRUE(urls().empty());
 }
 
@@ -208,7 +308,7 @@ TEST_F(ListOpenTabsTest, UnreadableSessionsOfRunningFirefoxRaise) {
     fresh.link(".mozilla/firefox/p/lock", LiveFirefoxLock());
     c.spoil(fresh);
     try {
-      ListOpenTabs(BrowserFoldersUnder(fresh.path()));
+      ListOpenTabs(Places(fresh));
       ADD_FAILURE() << c.name << ": no error";
     } catch (const Error& e) {
       const std::string message = e.what();
@@ -217,7 +317,7 @@ TEST_F(ListOpenTabsTest, UnreadableSessionsOfRunningFirefoxRaise) {
     }
     // The same file in a profile nobody runs is no concern.
     std::filesystem::remove(fresh.path() / ".mozilla/firefox/p/lock");
-    EXPECT_TRUE(ListOpenTabs(BrowserFoldersUnder(fresh.path())).empty()) << c.name;
+    EXPECT_TRUE(ListOpenTabs(Places(fresh)).empty()) << c.name;
   }
 }
 
@@ -229,27 +329,6 @@ TEST_F(ListOpenTabsTest, OneReadableSessionIsEnough) {
   EXPECT_EQ(urls(), std::vector<std::string>{"good"});
   std::filesystem::remove(home.path() / ".mozilla/firefox/good/lock");
   EXPECT_NE(failure().find("invalid JSON"), std::string::npos);
-}
-
-TEST_F(ListOpenTabsTest, FirefoxThenTheChromiumFamilyInOrder) {
-  home.write(".mozilla/firefox/profiles.ini", RelativeProfileIni({"p"}));
-  firefoxProfile(".mozilla/firefox/p", {"firefox"});
-  chromium(".config/BraveSoftware/Brave-Browser", SnssWriter().tab(1, 1, 0, "brave"));
-  chromium(".config/microsoft-edge", SnssWriter().tab(1, 1, 0, "edge"));
-  chromium(".config/google-chrome", SnssWriter().tab(1, 1, 0, "chrome"));
-  chromium(".config/chromium", SnssWriter().tab(1, 1, 0, "chromium"));
-  const std::vector<OpenTab> tabs = ListOpenTabs(BrowserFoldersUnder(home.path()));
-  ASSERT_EQ(tabs.size(), 5u);
-  EXPECT_EQ(tabs[0].url, "firefox");
-  EXPECT_EQ(tabs[1].browser, "Chromium");
-  EXPECT_EQ(tabs[1].url, "chromium");
-  EXPECT_EQ(tabs[1].profile, (home.path() / ".config/chromium/Default").string());
-  EXPECT_EQ(tabs[2].browser, "Google Chrome");
-  EXPECT_EQ(tabs[2].url, "chrome");
-  EXPECT_EQ(tabs[3].browser, "Microsoft Edge");
-  EXPECT_EQ(tabs[3].url, "edge");
-  EXPECT_EQ(tabs[4].browser, "Brave");
-  EXPECT_EQ(tabs[4].url, "brave");
 }
 
 TEST_F(ListOpenTabsTest, ChromiumNeedsLiveOwnerOnThisHost) {
@@ -269,8 +348,7 @@ TEST_F(ListOpenTabsTest, ChromiumNeedsLiveOwnerOnThisHost) {
     fresh.write(".config/chromium/Default/Sessions/Session_1",
                 SnssWriter().tab(1, 1, 0, "u").bytes());
     fresh.link(".config/chromium/SingletonLock", c.lock);
-    EXPECT_EQ(ListOpenTabs(BrowserFoldersUnder(fresh.path())).size(), c.running ? 1u : 0u)
-        << c.lock;
+    EXPECT_EQ(ListOpenTabs(Places(fresh)).size(), c.running ? 1u : 0u) << c.lock;
   }
 }
 

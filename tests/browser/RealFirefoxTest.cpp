@@ -130,7 +130,8 @@ TEST(RealFirefoxTest, ListsTheAddressARunningFirefoxShows) {
   bool found = false;
   while (!found && std::chrono::steady_clock::now() < deadline && !browser.exited()) {
     try {
-      for (const OpenTab& tab : ListOpenTabs(BrowserFoldersUnder(home.path()))) {
+      for (const OpenTab& tab :
+           ListOpenTabs(LinuxBrowserPlaces(home.path(), home.path() / ".config", home.path()))) {
         if (tab.url == kAddress) {
           EXPECT_EQ(tab.browser, "Firefox");
           EXPECT_EQ(tab.profile, std::filesystem::canonical(profile).string());

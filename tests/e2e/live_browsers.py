@@ -1,7 +1,8 @@
 """Real browsers on the test's display, each showing pages of the demo site,
 with their profiles under one throw-away home that quillo is given as well,
-so that quillo finds them where it finds a user's: Chromium's under
-~/.config/chromium, Firefox's wherever Firefox itself puts a new profile.
+so that quillo finds them where it finds a user's: Chromium's below
+XDG_CONFIG_HOME (~/.config unless a test moves it), Firefox's wherever
+Firefox itself puts a new profile.
 
 Both are started directly with an argument vector (the addresses are plain
 arguments, no shell sees them) in a process group of their own, so that
@@ -22,15 +23,17 @@ import e2e_support as e2e
 class Home:
     """The home folder the browsers and quillo share."""
 
-    def __init__(self):
+    def __init__(self, config=".config"):
+        """config: the XDG_CONFIG_HOME below the home folder."""
         self.path = tempfile.mkdtemp(prefix="quillo-e2e-home.")
+        self.config = os.path.join(self.path, config)
         self.tmp = os.path.join(self.path, "tmp")
         os.mkdir(self.tmp)
 
     def env(self, base):
         env = dict(base)
         env.update(HOME=self.path,
-                   XDG_CONFIG_HOME=os.path.join(self.path, ".config"),
+                   XDG_CONFIG_HOME=self.config,
                    XDG_CACHE_HOME=os.path.join(self.path, ".cache"),
                    XDG_DATA_HOME=os.path.join(self.path, ".local", "share"),
                    # Chromium leaves its singleton socket's folder behind.
@@ -99,8 +102,10 @@ class Chromium(Browser):
     # The program itself: /usr/bin/chromium is a shell script.
     PROGRAM = "/usr/lib/chromium/chromium"
 
+    FOLDER = "chromium"  # below XDG_CONFIG_HOME
+
     def __init__(self, desktop, home, urls, log_path):
-        self.root = os.path.join(home.path, ".config", "chromium")
+        self.root = os.path.join(home.config, self.FOLDER)
         super().__init__(
             [self.PROGRAM,
              # The sandbox refuses to start as root, which these tests run as.
@@ -125,6 +130,13 @@ class Chromium(Browser):
             except OSError:
                 pass  # replaced while listed
         return contents
+
+
+class ChromiumAsVivaldi(Chromium):
+    """Chromium with its profile where Vivaldi keeps its own: the same files
+    in another place."""
+    NAME = "Chromium as Vivaldi"
+    FOLDER = "vivaldi"
 
 
 class Firefox(Browser):

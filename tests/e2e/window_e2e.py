@@ -29,6 +29,9 @@ server's, so the server must live there).
                tab (its first shows another site), Firefox's page when both
                run; screenshot window-<mode>.png, Chromium's session files
                in chromium-<mode>/
+  browser-vivaldi
+               as browser-chromium, with Chromium's profile where Vivaldi
+               keeps its own, under an XDG_CONFIG_HOME other than ~/.config
 """
 
 import os
@@ -46,7 +49,8 @@ import x_windows
 
 BROWSERS = {"browser-chromium": (live_browsers.Chromium,),
             "browser-firefox": (live_browsers.Firefox,),
-            "browser-both": (live_browsers.Chromium, live_browsers.Firefox)}
+            "browser-both": (live_browsers.Chromium, live_browsers.Firefox),
+            "browser-vivaldi": (live_browsers.ChromiumAsVivaldi,)}
 MODES = ("download", "download-https", "page2-fails", "page-gone") + tuple(BROWSERS)
 X_TOOLS = ("Xvfb", "xdotool", "xclip", "xprop", "import", "convert")
 
@@ -399,7 +403,8 @@ def start_browsers(mode, desktop, home, artifacts, started):
     first."""
     site = "http://%s/servlet/" % os.environ["QUILLO_SITE_HOST"]
     # Chromium's first tab shows another site, which the button passes over.
-    pages = {live_browsers.Chromium: ["http://other.example/", site + "result1.html"],
+    chromium = ["http://other.example/", site + "result1.html"]
+    pages = {live_browsers.Chromium: chromium, live_browsers.ChromiumAsVivaldi: chromium,
              live_browsers.Firefox: [site + "result2.html"]}
     for kind in BROWSERS[mode]:
         log = os.path.join(artifacts, "%s-%s.log" % (kind.TOOL, mode))
@@ -437,7 +442,7 @@ def inside(mode, program, artifacts):
                 % (display.name, os.environ["QUILLO_DEMO_URL"], os.environ["QUILLO_NETNS"]))
         desktop = Desktop(display.name)
         if mode in BROWSERS:
-            home = live_browsers.Home()
+            home = live_browsers.Home("xdg-config" if mode == "browser-vivaldi" else ".config")
             expected = start_browsers(mode, desktop, home, artifacts, browsers)
         # Started after the browsers, so that its window is mapped above theirs.
         window = Window(desktop, program, os.path.join(artifacts, "quillo-%s.log" % mode), home)

@@ -281,7 +281,7 @@ class AppData:
 
     def clear(self):
         self.release()
-        for folder in ("Roaming/Mozilla", "Local/Google", "Local/Microsoft/Edge"):
+        for folder in ("Roaming/Mozilla", "Local/Google", "Local/Microsoft/Edge", "Local/Vivaldi"):
             shutil.rmtree(self.path(folder), ignore_errors=True)
 
 
@@ -302,6 +302,7 @@ def browser_cases(check, runner):
         ("Chrome ended, its lockfile left behind unheld",
          lambda: data.chromium("Google/Chrome", held=False), explorer, "typed", None),
         ("Edge running", lambda: data.chromium("Microsoft/Edge"), explorer, chromium_url, None),
+        ("Vivaldi running", lambda: data.chromium("Vivaldi"), explorer, chromium_url, None),
         ("Firefox and Chrome: Firefox first",
          lambda: (data.chromium("Google/Chrome"), data.firefox()), explorer, firefox_url, None),
         ("a site window in the shell's list wins, no session read",

@@ -3,6 +3,7 @@
 #include <functional>
 #include <new>
 #include <optional>
+#include <set>
 #include <string_view>
 
 #include "base/Error.h"
@@ -58,22 +59,28 @@ class TabCollector {
 
 }  // namespace
 
-std::vector<OpenTab> ListOpenTabs(const BrowserFolders& folders) {
+std::vector<OpenTab> ListOpenTabs(const BrowserPlaces& places) {
   TabCollector collector;
-  for (const std::filesystem::path& profile : FindFirefoxProfiles(folders.firefoxRoots)) {
-    if (!IsFirefoxProfileRunning(profile)) continue;
-    collector.readProfile("Firefox", profile, [&] { return ReadFirefoxSession(profile); });
-  }
-  for (const ChromiumUserData& browser : folders.chromium) {
-    if (!IsChromiumRunning(browser.folder)) continue;
-    for (const std::string& name : ChromiumProfileNames(browser.folder)) {
-      const std::filesystem::path profile = browser.folder / PathFromUtf8(name);
-      collector.readProfile(browser.browser, profile, [&] { return ReadChromiumSession(profile); });
+  std::set<std::filesystem::path> firefoxProfiles;
+  for (const BrowserPlace& place : places) {
+    if (place.family == BrowserFamily::Firefox) {
+      for (const std::filesystem::path& profile : FindFirefoxProfiles(place.roots)) {
+        if (!firefoxProfiles.insert(profile).second) continue;
+        if (!IsFirefoxProfileRunning(profile, place.flatpak)) continue;
+        collector.readProfile(place.browser, profile, [&] { return ReadFirefoxSession(profile); });
+      }
+      continue;
+    }
+    for (const std::filesystem::path& userDataDir : place.roots) {
+      if (!IsChromiumRunning(userDataDir, place.flatpak)) continue;
+      for (const std::filesystem::path& profile : ChromiumProfileFolders(userDataDir)) {
+        collector.readProfile(place.browser, profile, [&] { return ReadChromiumSession(profile); });
+      }
     }
   }
   return std::move(collector).result();
 }
 
-std::vector<OpenTab> ListOpenTabs() { return ListOpenTabs(UserBrowserFolders()); }
+std::vector<OpenTab> ListOpenTabs() { return ListOpenTabs(UserBrowserPlaces()); }
 
 }  // namespace quillo::browser

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <system_error>
 
 #include "base/Error.h"
 #include "platform/browser/BoundedFile.h"
@@ -38,6 +39,17 @@ bool IsPlainFolderName(const std::string& name) {
 }
 
 }  // namespace
+
+std::vector<std::filesystem::path> ChromiumProfileFolders(
+    const std::filesystem::path& userDataDir) {
+  std::vector<std::filesystem::path> folders;
+  std::error_code error;
+  if (std::filesystem::is_directory(userDataDir / "Sessions", error))
+    folders.push_back(userDataDir);
+  for (const std::string& name : ChromiumProfileNames(userDataDir))
+    folders.push_back(userDataDir / PathFromUtf8(name));
+  return folders;
+}
 
 std::vector<std::string> ChromiumProfileNames(const std::filesystem::path& userDataDir) {
   std::string text;

@@ -4,8 +4,11 @@
 // them) and telling which of them a running browser has open.
 
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <vector>
+
+#include "platform/browser/BrowserSessions.h"
 
 namespace quillo::browser {
 
@@ -21,9 +24,11 @@ std::vector<std::filesystem::path> FindFirefoxProfiles(
 std::vector<std::filesystem::path> ListedFirefoxProfiles(std::string_view profilesIni,
                                                          const std::filesystem::path& root);
 
-// A live process on this machine holds the profile's lock (per system: the
-// "lock" link or an fcntl lock on ".parentlock" on Linux, "parent.lock"
-// opened without sharing on Windows).
-bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir);
+// A live process on this machine holds the profile's lock (per system: on
+// Linux the "lock" link names one, or ".parentlock" bears an fcntl lock,
+// which alone counts in a flatpak; on Windows "parent.lock" is held open
+// without sharing).
+bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir,
+                             const std::optional<Flatpak>& flatpak);
 
 }  // namespace quillo::browser

@@ -60,9 +60,10 @@ std::optional<LockOwner> ParseChromiumLockTarget(std::string_view target) {
   return SplitOwner(target, '-', false);
 }
 
+bool IsThisHost(const std::string& host) { return IsIpAddress(host) || host == ThisHostName(); }
+
 bool IsLiveOnThisHost(const LockOwner& owner) {
-  if (!IsIpAddress(owner.host) && owner.host != ThisHostName()) return false;
-  return ProcessExists(owner.pid);
+  return IsThisHost(owner.host) && ProcessExists(owner.pid);
 }
 
 bool IsLockedByAnotherProcess(const std::filesystem::path& path) {

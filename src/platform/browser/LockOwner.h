@@ -22,9 +22,12 @@ std::optional<LockOwner> ParseFirefoxLockTarget(std::string_view target);
 // Chromium's "SingletonLock" link target, "HOSTNAME-PID".
 std::optional<LockOwner> ParseChromiumLockTarget(std::string_view target);
 
-// The owner is a live process on this machine. An IP address cannot be told
-// apart from this machine's own (Firefox writes 127.0.0.1 when its host name
-// does not resolve), so for one only the process is checked.
+// The host names this machine. An IP address cannot be told apart from this
+// machine's own (Firefox writes 127.0.0.1 when its host name does not
+// resolve), so every one counts.
+bool IsThisHost(const std::string& host);
+
+// The owner is a live process on this machine (see IsThisHost).
 bool IsLiveOnThisHost(const LockOwner& owner);
 
 // The target of the symbolic link at path; nullopt when path is no symbolic

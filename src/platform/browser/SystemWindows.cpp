@@ -27,30 +27,66 @@ std::filesystem::path KnownFolder(const KNOWNFOLDERID& id) {
   return folder;
 }
 
+enum class Base { Roaming, Local };
+
+struct Row {
+  BrowserFamily family;
+  const char* browser;
+  Base base;
+  const wchar_t* path;
+};
+
+constexpr auto kFirefox = BrowserFamily::Firefox;
+constexpr auto kChromium = BrowserFamily::Chromium;
+
+// The classic installs first, then the other channels ("SxS" is Canary).
+// Opera keeps its folder in the roaming data.
+constexpr Row kTable[] = {
+    {kFirefox, "Firefox", Base::Roaming, L"Mozilla\\Firefox"},
+    {kChromium, "Google Chrome", Base::Local, L"Google\\Chrome\\User Data"},
+    {kChromium, "Microsoft Edge", Base::Local, L"Microsoft\\Edge\\User Data"},
+    {kChromium, "Chromium", Base::Local, L"Chromium\\User Data"},
+    {kChromium, "Brave", Base::Local, L"BraveSoftware\\Brave-Browser\\User Data"},
+    {kChromium, "Vivaldi", Base::Local, L"Vivaldi\\User Data"},
+    {kChromium, "Opera", Base::Roaming, L"Opera Software\\Opera Stable"},
+    {kChromium, "Opera GX", Base::Roaming, L"Opera Software\\Opera GX Stable"},
+    {kChromium, "Google Chrome Beta", Base::Local, L"Google\\Chrome Beta\\User Data"},
+    {kChromium, "Google Chrome Dev", Base::Local, L"Google\\Chrome Dev\\User Data"},
+    {kChromium, "Google Chrome Canary", Base::Local, L"Google\\Chrome SxS\\User Data"},
+    {kChromium, "Microsoft Edge Beta", Base::Local, L"Microsoft\\Edge Beta\\User Data"},
+    {kChromium, "Microsoft Edge Dev", Base::Local, L"Microsoft\\Edge Dev\\User Data"},
+    {kChromium, "Microsoft Edge Canary", Base::Local, L"Microsoft\\Edge SxS\\User Data"},
+};
+
 }  // namespace
 
-BrowserFolders UserBrowserFolders() {
+BrowserPlaces WindowsBrowserPlaces(const std::filesystem::path& roaming,
+                                   const std::filesystem::path& local) {
+  BrowserPlaces places;
+  for (const Row& row : kTable) {
+    places.push_back(BrowserPlace{row.family,
+                                  row.browser,
+                                  {(row.base == Base::Roaming ? roaming : local) / row.path},
+                                  std::nullopt});
+  }
+  return places;
+}
+
+BrowserPlaces UserBrowserPlaces() {
   const std::filesystem::path roaming = KnownFolder(FOLDERID_RoamingAppData);
   const std::filesystem::path local = KnownFolder(FOLDERID_LocalAppData);
   if (roaming.empty() || local.empty()) {
     throw Error("The application data folders of the current user are unknown");
   }
-  BrowserFolders folders;
-  folders.firefoxRoots = {roaming / L"Mozilla" / L"Firefox"};
-  folders.chromium = {
-      {"Google Chrome", local / L"Google" / L"Chrome" / L"User Data"},
-      {"Microsoft Edge", local / L"Microsoft" / L"Edge" / L"User Data"},
-      {"Chromium", local / L"Chromium" / L"User Data"},
-      {"Brave", local / L"BraveSoftware" / L"Brave-Browser" / L"User Data"},
-  };
-  return folders;
+  return WindowsBrowserPlaces(roaming, local);
 }
 
 // Firefox keeps "parent.lock" open without sharing while the profile is in
 // use, so opening it fails with a sharing violation; the file itself stays
 // behind when Firefox ends. The probe shares everything and lets go at once,
 // so that it never stands in a starting Firefox's way.
-bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir) {
+bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir,
+                             const std::optional<Flatpak>&) {
   const HANDLE probe = CreateFileW((profileDir / L"parent.lock").c_str(), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -66,7 +102,7 @@ bool IsFirefoxProfileRunning(const std::filesystem::path& profileDir) {
 // loss may leave it behind unheld. A probe that does not share writing
 // fails with a sharing violation only while the browser holds it; it lets
 // go at once, so that it never stands in a starting browser's way.
-bool IsChromiumRunning(const std::filesystem::path& userDataDir) {
+bool IsChromiumRunning(const std::filesystem::path& userDataDir, const std::optional<Flatpak>&) {
   const HANDLE probe = CreateFileW((userDataDir / L"lockfile").c_str(), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                    FILE_ATTRIBUTE_NORMAL, nullptr);
