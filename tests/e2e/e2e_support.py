@@ -12,7 +12,11 @@ import os
 import re
 import shutil
 import signal
+import socket
+import ssl
+import struct
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -137,8 +141,9 @@ def compare_bytes(what, actual, expected):
 
 
 # nginx logs each request as: scheme, request line, Host header ("-" when
-# none was sent), status, body bytes (see scripts/demo-site.sh).
-LOG_LINE = re.compile(r'^(https?) (HEAD|GET) (\S+) HTTP/1\.0 "(.*)" (\d{3}) (\d+)$')
+# none was sent), status, body bytes, TLS session resumed ("r", "." or "-"
+# for http; see scripts/demo-site.sh).
+LOG_LINE = re.compile(r'^(https?) (HEAD|GET) (\S+) HTTP/1\.0 "(.*)" (\d{3}) (\d+) [r.-]$')
 
 
 def access_log():
@@ -208,3 +213,42 @@ def move_site_host_away(front_host):
         f.write("127.0.0.1\tlocalhost %s\n127.0.0.2\t%s\n" % (front_host, host))
     log("hosts: %s -> 127.0.0.1 (nginx), %s -> 127.0.0.2 (nothing listens)"
         % (front_host, host))
+
+
+def serve_reset_page():
+    """Serves reset.HOST, which the demo site leaves to the tests (127.0.0.4,
+    port 443, see scripts/demo-site.sh), from a thread: a HEAD probe is
+    answered 200, a GET with the first half of a result page, and then, once
+    the client has had time to read that and wait for more, the connection is
+    reset (RST)."""
+    folder = os.path.dirname(os.environ["QUILLO_DEMO_CA"])
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(folder, "reset.pem"), os.path.join(folder, "leaf.key"))
+    listener = socket.create_server(("127.0.0.4", 443))
+    page = read_bytes(os.path.join(PAGES, "result1.html"))
+
+    def answer(tls):
+        request = b""
+        while b"\r\n\r\n" not in request:
+            chunk = tls.recv(4096)
+            if not chunk:
+                return
+            request += chunk
+        if not request.startswith(b"GET "):
+            tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n")
+            return
+        tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + page[:len(page) // 2])
+        time.sleep(0.5)
+        # Closed at once with nothing lingering: a reset, no close_notify.
+        tls.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+
+    def serve():
+        while True:
+            conn, _ = listener.accept()
+            try:
+                with context.wrap_socket(conn, server_side=True) as tls:
+                    answer(tls)
+            except OSError:  # ssl.SSLError included: a client that gave up
+                pass
+
+    threading.Thread(target=serve, daemon=True).start()
