@@ -65,7 +65,7 @@ scripts/demo-site.sh run -- bash -c '
       SSL_CERT_FILE="$file" SSL_CERT_DIR="$SITE/no-certs" "$CLI" --raw "$url" >"$SITE/lines" 2>/dev/null
       took=$(ms "$start")
       lines=$(wc -l <"$SITE/lines")
-      # nginx writes a request'"'"'s line once it has answered it.
+      # nginx writes the line of a request once it has answered it.
       sleep 0.2
       requests=$(tail -n +$((seen + 1)) "$QUILLO_DEMO_ACCESS_LOG")
       echo "$took $(grep -c " r$" <<<"$requests" || true) $(wc -l <<<"$requests") $lines" >>"$SITE/pages-$store"
