@@ -170,16 +170,16 @@ std::optional<std::int32_t> TextToInt(std::string_view text) {
 }
 
 int ReadStatus(std::string_view probe) {
-  std::string statusText;
+  // The code ends at a space or at the status line's end; unknown when the
+  // text ends first.
+  const auto ends = [](char c) { return c == ' ' || c == '\r' || c == '\n'; };
   std::size_t first = 0;
-  while (first < probe.size() && probe[first] != ' ') ++first;
-  if (first < probe.size()) {
-    const std::string_view rest = probe.substr(first + 1);
-    std::size_t second = 0;
-    while (second < rest.size() && rest[second] != ' ') ++second;
-    if (second < rest.size()) statusText = rest.substr(0, second);
-  }
-  return TextToInt(statusText).value_or(-1);
+  while (first < probe.size() && !ends(probe[first])) ++first;
+  if (first == probe.size() || probe[first] != ' ') return -1;
+  std::size_t end = first + 1;
+  while (end < probe.size() && !ends(probe[end])) ++end;
+  if (end == probe.size()) return -1;
+  return TextToInt(probe.substr(first + 1, end - first - 1)).value_or(-1);
 }
 
 bool IsByteValue(std::string_view text) {

@@ -44,7 +44,8 @@ bool EndsTextIgnoreCase(std::string_view text, std::string_view suffix);
 // The text-to-integer rule.
 std::optional<std::int32_t> TextToInt(std::string_view text);
 
-// Status text between the first and the second space, by plain byte search.
+// Status code between the status line's first space and the next space or
+// line end, by plain byte search.
 int ReadStatus(std::string_view probe);
 
 bool IsByteValue(std::string_view text);

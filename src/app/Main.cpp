@@ -1,15 +1,18 @@
 #include "app/Main.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -98,6 +101,11 @@ class TForm1::View final : public quillo::FormView, private QObject {
     QMessageBox box(QMessageBox::Critical, ToQString(title), ToQString(text), QMessageBox::Ok,
                     &form_);
     box.setTextFormat(Qt::PlainText);
+    // Ctrl+C copies the title and the message, as a Windows message box
+    // does, so that a message can be passed on as it was shown.
+    const QShortcut copy(QKeySequence::Copy, &box, [&box] {
+      QGuiApplication::clipboard()->setText(box.windowTitle() + "\n" + box.text() + "\n");
+    });
     form_.execErrorBox(box);
   }
 

@@ -27,8 +27,9 @@ constexpr std::string_view kUsage =
     "  --raw    write the entry lines as the page's Shift-JIS bytes, unconverted\n"
     "  --help   show this text\n"
     "\n"
-    "Exit status: 0 when the run completed, 1 when it ended with an error\n"
-    "(the message is on standard error), 2 for a usage error.\n";
+    "Exit status: 0 when the run had every page, 1 when it ended with an error\n"
+    "(the message, naming the page or host, is on standard error: a page\n"
+    "answered with anything but 200 or cut short is one), 2 for a usage error.\n";
 
 // The page's bytes as they are, for --raw.
 bool WriteBytes(std::FILE* stream, std::string_view bytes) {

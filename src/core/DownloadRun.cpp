@@ -24,8 +24,7 @@ void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets
   std::int64_t total = 1;
   {
     ResponseBuffer first;
-    // A page that is not fetched leaves the buffer empty; the status is not
-    // looked at.
+    // A page not had raises before anything of the previous run is cleared.
     Scheme scheme = Scheme::kHttp;
     HttpGetUrl(sockets, *runTls, view.urlText(), first, &scheme);
     pageLinks.clear();

@@ -1,5 +1,6 @@
 #include "core/Http.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -105,10 +106,98 @@ bool IsMoveStatus(int status) {
   return status == 301 || status == 302 || status == 307 || status == 308;
 }
 
+// Calls visit with each header line of a response (behind the status line,
+// without its line break) up to the blank line, and returns where the body
+// begins: npos when the blank line is not within the text. A line that does
+// not end within the text may be cut short: it is not visited.
+template <typename Visit>
+std::size_t ReadHeaders(std::string_view response, Visit visit) {
+  std::size_t end = response.find('\n');
+  while (end != std::string_view::npos) {
+    const std::size_t start = end + 1;
+    end = response.find('\n', start);
+    if (end == std::string_view::npos) break;
+    std::string_view line = response.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return end + 1;
+    visit(line);
+  }
+  return std::string_view::npos;
+}
+
+// The value of the first header called name (letter case ignored), without
+// the blanks around it.
+std::optional<std::string_view> HeaderValue(std::string_view response, std::string_view name) {
+  std::optional<std::string_view> found;
+  ReadHeaders(response, [&](std::string_view line) {
+    if (found || line.size() <= name.size() || line[name.size()] != ':' ||
+        !text::StartsTextIgnoreCase(line, name)) {
+      return;
+    }
+    std::string_view value = line.substr(name.size() + 1);
+    const std::size_t first = value.find_first_not_of(" \t");
+    value = first == std::string_view::npos ? std::string_view() : value.substr(first);
+    found = value.substr(0, value.find_last_not_of(" \t") + 1);
+  });
+  return found;
+}
+
+std::string PageAddress(const Address& address) {
+  return std::string(address.scheme == Scheme::kHttps ? kHttpsScheme : kHttpScheme) +
+         std::string(address.host) + std::string(address.path);
+}
+
+// A server's words in a message, cut to a length a message box can show.
+std::string_view Quoted(std::string_view words) { return words.substr(0, 200); }
+
+// A page the server did not give: its status line as sent (what follows the
+// protocol name) and, for a move, where to.
+[[noreturn]] void RaiseNotGiven(std::string_view response, const Address& address) {
+  std::string_view line = response.substr(0, response.find_first_of("\r\n"));
+  if (line.empty()) {
+    throw Error(text::Format("The server gave no answer for %s", {PageAddress(address)}));
+  }
+  if (const std::size_t space = line.find(' '); space != std::string_view::npos) {
+    line.remove_prefix(space + 1);
+  }
+  std::string message =
+      text::Format("The server answered \"%s\" for %s", {Quoted(line), PageAddress(address)});
+  if (const auto location = HeaderValue(response, "Location")) {
+    message += text::Format(" (Location: %s)", {Quoted(*location)});
+  }
+  throw Error(message);
+}
+
+// The server's close ends a page, but where the headers announce a length a
+// close before it is a page cut half way, not a whole one.
+void CheckComplete(std::string_view response, const Address& address) {
+  const std::size_t bodyStart = ReadHeaders(response, [](std::string_view) {});
+  if (bodyStart == std::string_view::npos) {
+    throw Error(text::Format("%s ended before its headers did", {PageAddress(address)}));
+  }
+  const auto announced = HeaderValue(response, "Content-Length");
+  if (!announced || announced->empty() ||
+      announced->find_first_not_of("0123456789") != std::string_view::npos) {
+    return;
+  }
+  // Capped past the bound: no more than that can have arrived.
+  std::uint64_t wanted = 0;
+  for (const char digit : *announced) {
+    wanted = std::min<std::uint64_t>(wanted * 10 + static_cast<std::uint64_t>(digit - '0'),
+                                     ResponseBuffer::kMaxSize + 1);
+  }
+  const std::size_t got = response.size() - bodyStart;
+  if (got < wanted) {
+    throw Error(text::Format("%s ended after %s of %s bytes",
+                             {PageAddress(address), std::to_string(got), *announced}));
+  }
+}
+
 int GetPath(net::SocketApi& api, net::TlsApi& tls, Address address, ResponseBuffer& buffer,
             Scheme* fetchedOver) {
   std::array<char, kReceiveSize> area{};
   std::optional<std::uint32_t> ip;
+  std::string_view head;
 
   // The probe, once more over https when the site moved the address there.
   int status = -1;
@@ -118,7 +207,7 @@ int GetPath(net::SocketApi& api, net::TlsApi& tls, Address address, ResponseBuff
     probe.open(*ip, address, tls);
     probe.sendAll(Request("HEAD", address));
     const long got = probe.receive(area);
-    std::string_view head;
+    head = {};
     if (got > 0)
       head = text::VisiblePart(std::string_view(area.data(), static_cast<std::size_t>(got)));
     status = ReadStatus(head);
@@ -127,7 +216,7 @@ int GetPath(net::SocketApi& api, net::TlsApi& tls, Address address, ResponseBuff
     address.scheme = Scheme::kHttps;
   }
   if (fetchedOver != nullptr) *fetchedOver = address.scheme;
-  if (status != 200) return status;
+  if (status != 200) RaiseNotGiven(head, address);
 
   Connection get(api);
   get.open(*ip, address, tls);
@@ -138,6 +227,9 @@ int GetPath(net::SocketApi& api, net::TlsApi& tls, Address address, ResponseBuff
     buffer.append(area.data(), static_cast<std::size_t>(n));
   }
   get.close();
+  // The page may have changed since the probe.
+  if (ReadStatus(buffer.text()) != 200) RaiseNotGiven(buffer.text(), address);
+  CheckComplete(buffer.text(), address);
   return status;
 }
 
@@ -163,7 +255,7 @@ std::optional<Address> SplitAddress(std::string_view url) {
 int HttpGetUrl(net::SocketApi& sockets, net::TlsApi& tls, std::string_view url,
                ResponseBuffer& buffer, Scheme* fetchedOver) {
   const auto address = SplitAddress(url);
-  if (!address) return -1;
+  if (!address) throw Error("The address must begin with http:// or https://");
   return HttpGetPath(sockets, tls, *address, buffer, fetchedOver);
 }
 
@@ -181,29 +273,11 @@ int HttpGetPath(net::SocketApi& sockets, net::TlsApi& tls, const Address& addres
 
 bool MovedToHttps(std::string_view probe, std::string_view host, std::string_view path) {
   if (!IsMoveStatus(ReadStatus(probe))) return false;
-  constexpr std::string_view kName = "Location:";
-  // The header lines behind the status line, up to the blank line. A line
-  // that does not end within the probe may be cut short: it does not count.
-  std::size_t end = probe.find('\n');
-  while (end != std::string_view::npos) {
-    const std::size_t start = end + 1;
-    end = probe.find('\n', start);
-    if (end == std::string_view::npos) return false;
-    std::string_view line = probe.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) return false;
-    if (!text::StartsTextIgnoreCase(line, kName)) continue;
-    std::string_view value = line.substr(kName.size());
-    const std::size_t first = value.find_first_not_of(" \t");
-    value = first == std::string_view::npos ? std::string_view() : value.substr(first);
-    const std::size_t last = value.find_last_not_of(" \t");
-    value = value.substr(0, last == std::string_view::npos ? 0 : last + 1);
-    return value.size() == kHttpsScheme.size() + host.size() + path.size() &&
-           value.substr(0, kHttpsScheme.size()) == kHttpsScheme &&
-           value.substr(kHttpsScheme.size(), host.size()) == host &&
-           value.substr(kHttpsScheme.size() + host.size()) == path;
-  }
-  return false;
+  const auto value = HeaderValue(probe, "Location");
+  return value && value->size() == kHttpsScheme.size() + host.size() + path.size() &&
+         value->substr(0, kHttpsScheme.size()) == kHttpsScheme &&
+         value->substr(kHttpsScheme.size(), host.size()) == host &&
+         value->substr(kHttpsScheme.size() + host.size()) == path;
 }
 
 bool IsByteValue(std::string_view text) {
@@ -235,13 +309,16 @@ std::uint32_t ResolveHost(net::SocketApi& api, std::string_view host) {
   return *address;
 }
 
-int ReadStatus(std::string_view probe) {
-  const std::size_t first = probe.find(' ');
-  if (first == std::string_view::npos) return -1;
-  const std::string_view rest = probe.substr(first + 1);
-  const std::size_t second = rest.find(' ');
-  if (second == std::string_view::npos) return -1;
-  return text::TextToInt(rest.substr(0, second)).value_or(-1);
+int ReadStatus(std::string_view response) {
+  // The code stands between the status line's first space and the next
+  // space or the line's end. Without either, the line may go on in bytes
+  // that have not arrived.
+  const std::size_t first = response.find_first_of(" \r\n");
+  if (first == std::string_view::npos || response[first] != ' ') return -1;
+  const std::string_view rest = response.substr(first + 1);
+  const std::size_t end = rest.find_first_of(" \r\n");
+  if (end == std::string_view::npos) return -1;
+  return text::TextToInt(rest.substr(0, end)).value_or(-1);
 }
 
 void HttpStartup(net::SocketApi& sockets) { sockets.startup(0x0101); }

@@ -24,11 +24,14 @@ struct Address {
   std::string_view path;
 };
 
-// Status of the probe; -1 without any network traffic when url begins with
-// neither "http://" nor "https://". An http probe answered with a move to
-// the same address over https (MovedToHttps) is followed once. fetchedOver,
-// when given, is set to the scheme of the last exchange. Raises Error when a
-// socket call or TLS fails or the host cannot be resolved.
+// Fetches the page into the buffer and returns its status, 200. An http
+// probe answered with a move to the same address over https (MovedToHttps)
+// is followed once. fetchedOver, when given, is set to the scheme of the last
+// exchange. Every page not had raises Error, naming the page: an address
+// that begins with neither "http://" nor "https://" (before any network
+// traffic), a probe or GET answered with anything but 200, a body shorter
+// than its Content-Length, a failed socket call or TLS, a host that cannot
+// be resolved.
 int HttpGetUrl(net::SocketApi& sockets, net::TlsApi& tls, std::string_view url,
                ResponseBuffer& buffer, Scheme* fetchedOver = nullptr);
 
@@ -38,9 +41,8 @@ int HttpGetUrl(net::SocketApi& sockets, net::TlsApi& tls, std::string_view url,
 // stays in the host.
 std::optional<Address> SplitAddress(std::string_view url);
 
-// The probe's status; the buffer is filled only when it is 200. Every error
-// leaves as a plain Error with its message, every socket closed first.
-// fetchedOver as for HttpGetUrl.
+// As HttpGetUrl for an address already split. Every error leaves as a plain
+// Error with its message, every socket closed first.
 int HttpGetPath(net::SocketApi& sockets, net::TlsApi& tls, const Address& address,
                 ResponseBuffer& buffer, Scheme* fetchedOver = nullptr);
 
@@ -55,8 +57,10 @@ std::uint32_t ResolveHost(net::SocketApi& sockets, std::string_view host);
 bool IsIpAddress(std::string_view text);
 bool IsByteValue(std::string_view text);
 
-// The status number read from the first received bytes of a response, or -1.
-int ReadStatus(std::string_view probe);
+// The status code read from the first received bytes of a response, or -1:
+// the text between the first space of the status line and the next space or
+// the line's end.
+int ReadStatus(std::string_view response);
 
 // Socket library start (version 1.1) and release, once per program.
 void HttpStartup(net::SocketApi& sockets);

@@ -101,25 +101,6 @@ TEST_F(DownloadRunTest, FetchesTheFirstPageAndEveryLinkedPageInOrder) {
             (std::vector<std::string>{"status", "url", "status", "clear"}));
 }
 
-TEST_F(DownloadRunTest, EmptyUrlFieldFetchesNothingAndEndsEmpty) {
-  serve({});
-  EXPECT_EQ(run(), "");
-  EXPECT_TRUE(site_->requests().empty());
-  EXPECT_TRUE(view_.lines.empty());
-  EXPECT_TRUE(links_.empty());
-  EXPECT_EQ(view_.statuses,
-            (std::vector<std::string>{std::string(texts::kDownloadStart), Progress(1, 1),
-                                      std::string(texts::kDownloadDone)}));
-}
-
-TEST_F(DownloadRunTest, PageNotAnswering200IsSkippedSilently) {
-  serve({{"HTTP/1.0 404 Not Found\r\n\r\n"}});
-  view_.url = "http://" + kSiteHost + "/servlet/gone";
-  EXPECT_EQ(run(), "");
-  EXPECT_TRUE(view_.lines.empty());
-  EXPECT_EQ(view_.statuses.back(), texts::kDownloadDone);
-}
-
 TEST_F(DownloadRunTest, DuplicateLinkIsFetchedTwice) {
   serve(ServePages({Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p2", "2")}, {"a"}),
                     Page({}, {"b"}), Page({}, {"b"})}));
@@ -129,37 +110,117 @@ TEST_F(DownloadRunTest, DuplicateLinkIsFetchedTwice) {
   EXPECT_EQ(view_.statuses[1], Progress(1, 3));
 }
 
-TEST_F(DownloadRunTest, ErrorOnPageTwoKeepsPageOneAndItsStatus) {
-  serve({{kHeadOk},
-         {Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1"})},
-         {"", 0, true}});
-  view_.url = "http://" + kSiteHost + "/servlet/p1";
-  EXPECT_EQ(run(), "Connection reset by peer");
-  EXPECT_EQ(view_.lines, std::vector<std::string>{"a1"});
-  EXPECT_EQ(view_.statuses.back(), Progress(2, 3));
-  EXPECT_EQ(links_.size(), 2u);
+// How a run ends: the peer's answers, the lines left shown, the status left
+// and the message. A page not had is an error naming it; before the first
+// page is had nothing of the previous run is cleared.
+struct Outcome {
+  const char* name;
+  std::string url;
+  std::vector<Reply> replies;
+  std::vector<std::string> lines;
+  std::string status;
+  std::string message;
+};
+
+void PrintTo(const Outcome& outcome, std::ostream* out) { *out << outcome.name; }
+
+class RunOutcome : public DownloadRunTest, public ::testing::WithParamInterface<Outcome> {};
+
+const std::string kP1 = "http://" + kSiteHost + "/servlet/p1";
+const std::string kP2 = std::string(kSiteRoot) + "/servlet/p2";
+const std::string kFirst = Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1"});
+const std::string kStart(texts::kDownloadStart);
+const std::string kNoScheme = "The address must begin with http:// or https://";
+
+const Outcome kOutcomes[] = {
+    {"EmptyField", "", {}, {"Memo1"}, kStart, kNoScheme},
+    {"NoScheme", kSiteHost + "/servlet/p1", {}, {"Memo1"}, kStart, kNoScheme},
+    {"SchemeTypo", "htp://" + kSiteHost + "/servlet/p1", {}, {"Memo1"}, kStart, kNoScheme},
+    {"UnknownHost",
+     "http://unknown-host.invalid/servlet/p1",
+     {},
+     {"Memo1"},
+     kStart,
+     "[unknown-host.invalid] IS INVALID ADDRSS."},
+    {"FirstPageGone",
+     kP1,
+     {{"HTTP/1.0 404 Not Found\r\n\r\n"}},
+     {"Memo1"},
+     kStart,
+     "The server answered \"404 Not Found\" for " + kP1},
+    {"FurtherPageRefused",
+     kP1,
+     {{kHeadOk}, {kFirst}, {"HTTP/1.0 403 Forbidden\r\n\r\n"}},
+     {"a1"},
+     Progress(2, 3),
+     "The server answered \"403 Forbidden\" for " + kP2},
+    {"FurtherPageMovedToALogin",
+     kP1,
+     {{kHeadOk}, {kFirst}, {"HTTP/1.0 302 Found\r\nLocation: /login\r\n\r\n"}},
+     {"a1"},
+     Progress(2, 3),
+     "The server answered \"302 Found\" for " + kP2 + " (Location: /login)"},
+    {"FurtherPageChangedAfterTheProbe",
+     kP1,
+     {{kHeadOk}, {kFirst}, {kHeadOk}, {"HTTP/1.0 500 Internal Server Error\r\n\r\n"}},
+     {"a1"},
+     Progress(2, 3),
+     "The server answered \"500 Internal Server Error\" for " + kP2},
+    {"FurtherPageCutShort",
+     kP1,
+     {{kHeadOk},
+      {kFirst},
+      {kHeadOk},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n" + testing::Entry("b1")}},
+     {"a1"},
+     Progress(2, 3),
+     kP2 + " ended after 138 of 1000 bytes"},
+    {"FurtherPageReset",
+     kP1,
+     {{kHeadOk}, {kFirst}, {"", 0, true}},
+     {"a1"},
+     Progress(2, 3),
+     "Connection reset by peer"},
+    {"FurtherPageNeverEnds",
+     kP1,
+     {{kHeadOk},
+      {kFirst},
+      {kHeadOk},
+      {std::string(std::size_t{1} << 16, 'x'), 0, false, false, true}},
+     {"a1"},
+     Progress(2, 3),
+     "The page is larger than the limit of 256 MiB"},
+    {"ReasonlessStatusIsAPage",
+     kP1,
+     {{kHeadOk},
+      {kFirst},
+      {"HTTP/1.0 200\r\n\r\n"},
+      {Page({}, {"b1"})},
+      {kHeadOk},
+      {"HTTP/1.0 200\r\nContent-Length: 0\r\n\r\n"}},
+     {"a1", "b1"},
+     std::string(texts::kDownloadDone),
+     ""},
+};
+
+TEST_P(RunOutcome, LeavesItsLinesStatusAndMessage) {
+  const Outcome& outcome = GetParam();
+  serve(outcome.replies);
+  view_.url = outcome.url;
+  EXPECT_EQ(run(), outcome.message);
+  EXPECT_EQ(view_.lines, outcome.lines);
+  EXPECT_EQ(view_.statuses.back(), outcome.status);
+  if (outcome.lines == std::vector<std::string>{"Memo1"}) {
+    EXPECT_EQ(links_, PageLinkList{"left over"});
+    EXPECT_EQ(view_.statuses.size(), 1u);
+  } else {
+    EXPECT_EQ(links_, (PageLinkList{kP2, std::string(kSiteRoot) + "/servlet/p3"}));
+  }
   EXPECT_EQ(site_->sockets().openSockets(), 0);
 }
 
-TEST_F(DownloadRunTest, PageThatNeverEndsStopsAtTheBound) {
-  serve({{kHeadOk},
-         {Page({Anchor("/servlet/p2", "2")}, {"a1"})},
-         {kHeadOk},
-         {std::string(std::size_t{1} << 16, 'x'), 0, false, false, true}});
-  view_.url = "http://" + kSiteHost + "/servlet/p1";
-  EXPECT_EQ(run(), "The page is larger than the limit of 256 MiB");
-  EXPECT_EQ(view_.lines, std::vector<std::string>{"a1"});
-  EXPECT_EQ(site_->sockets().openSockets(), 0);
-}
-
-TEST_F(DownloadRunTest, ErrorOnTheFirstPageKeepsThePreviousRun) {
-  serve({});
-  view_.url = "http://unknown-host.invalid/servlet/p1";
-  EXPECT_EQ(run(), "[unknown-host.invalid] IS INVALID ADDRSS.");
-  EXPECT_EQ(view_.lines, std::vector<std::string>{"Memo1"});
-  EXPECT_EQ(links_, PageLinkList{"left over"});
-  EXPECT_EQ(view_.statuses, std::vector<std::string>{std::string(texts::kDownloadStart)});
-}
+INSTANTIATE_TEST_SUITE_P(Rows, RunOutcome, ::testing::ValuesIn(kOutcomes),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(DownloadRunTest, HundredFurtherPagesTakeThreeDigits) {
   std::vector<std::string> anchors;

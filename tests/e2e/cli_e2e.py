@@ -1,6 +1,7 @@
 """quillo-cli against the demo site served by nginx in a network namespace:
 every entry of every page in order, the status texts in order, the requests
-nginx saw, and a run whose further pages cannot be reached.
+nginx saw, a run over a page that links one that is gone, and a run whose
+further pages cannot be reached.
 
 Usage: cli_e2e.py QUILLO_CLI [https]
 
@@ -74,6 +75,24 @@ def check_second_page_refused(cli, seen):
     e2e.check_requests(lines, ["result1.html"])
 
 
+def check_page_gone(cli, seen):
+    """closed1.html links a page nginx answers 404 for: status 1 and the
+    message naming it, the lines of the pages before it out."""
+    url = os.environ["QUILLO_DEMO_URL"].replace("result1.html", "closed1.html")
+    status, out, err = run_cli(cli, url)
+    message = err.decode("utf-8").rstrip("\n").rsplit("\n", 1)[-1]
+    want = 'The server answered "404 Not Found" for %s.' % url.replace("closed1", "result5")
+    entries = []
+    for page in ("closed1.html", "result2.html"):
+        entries += rp.extract_entries(e2e.read_bytes(os.path.join(e2e.PAGES, page)))
+    if (status, message) != (1, want) or out.decode("utf-8") != "".join(
+            e.decode("cp932") + "\n" for e in entries):
+        raise e2e.Failure("gone page: status %d, message %r, %d lines; expected 1, %r, %d lines"
+                          % (status, message, out.count(b"\n"), want, len(entries)))
+    e2e.log("gone page: %r after %d lines" % (message, len(entries)))
+    return new_log_lines(seen)[1]
+
+
 # The demo site's names beside the site (see scripts/demo-site.sh), the exit
 # status a run from each must end with, and the reason its message must give:
 # the refused ones before a request is sent (their certificate, TLS below
@@ -120,6 +139,7 @@ def inside(cli, mode):
         check_tls_cases(cli, seen)
     else:
         seen = check_full_run(cli, url, seen)
+        seen = check_page_gone(cli, seen)
         check_second_page_refused(cli, seen)
     e2e.log("PASS")
 

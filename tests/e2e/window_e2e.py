@@ -18,6 +18,10 @@ server's, so the server must live there).
                listens: the error box titled "quillo" appears over the
                window, page 1's lines stay; screenshots window-error-box.png
                and window-after-error.png
+  page-gone    the demo's closed1.html, whose last further page is gone
+               (nginx answers 404): the error box names that page (its
+               text copied with Ctrl+C), the lines of the first two pages
+               stay; screenshot window-page-gone.png
   browser-chromium, browser-firefox, browser-both
                the real browser (both: Firefox and Chromium) shows pages of
                the site; once its live session file holds them, the browser
@@ -28,6 +32,7 @@ server's, so the server must live there).
 """
 
 import os
+import re
 import select
 import shutil
 import subprocess
@@ -43,7 +48,7 @@ import x_windows
 BROWSERS = {"browser-chromium": (live_browsers.Chromium,),
             "browser-firefox": (live_browsers.Firefox,),
             "browser-both": (live_browsers.Chromium, live_browsers.Firefox)}
-MODES = ("download", "download-https", "page2-fails") + tuple(BROWSERS)
+MODES = ("download", "download-https", "page2-fails", "page-gone") + tuple(BROWSERS)
 X_TOOLS = ("Xvfb", "xdotool", "xclip", "xprop", "import", "convert")
 
 # Client-area coordinates of the controls, from the window's fixed layout.
@@ -314,12 +319,10 @@ def download(window, artifacts, scheme="http"):
                        os.path.join(artifacts, "window.png"))
 
 
-def page2_fails(window, artifacts):
-    front = "front." + os.environ["QUILLO_SITE_HOST"]
-    e2e.move_site_host_away(front)
-    window.enter_url("http://%s/servlet/result1.html" % front)
-    window.start_download()
-
+def error_box(window, artifacts, shot):
+    """Waits for the error box, modal over the window; returns the text it
+    shows (copied with Ctrl+C, as both windows' boxes allow) once OK has
+    closed it."""
     desktop = window.desktop
     box = e2e.poll("visible error box titled %s" % ERROR_BOX_NAME,
                    lambda: (desktop.visible_windows(ERROR_BOX_NAME) or [None])[0],
@@ -330,22 +333,55 @@ def page2_fails(window, artifacts):
     if "window id # 0x%x" % int(window.id) not in props or not modal:
         raise e2e.Failure("the box %s is not a modal box over the window:\n%s" % (box, props))
     e2e.log("error box %s titled %s, modal over the window" % (box, ERROR_BOX_NAME))
-    # Only the first page was fetched: page 2's connection was refused.
-    e2e.check_requests(e2e.access_log(), ["result1.html"])
-    desktop.screenshot(os.path.join(artifacts, "window-error-box.png"), painted=box)
+    desktop.screenshot(os.path.join(artifacts, shot), painted=box)
 
-    # OK is the box's default button; the box holds the keyboard focus.
+    # The box holds the keyboard focus; OK is its default button.
     x, y, width, height = desktop.geometry(box)
     desktop.xdotool("mousemove", str(x + width // 2), str(y + height // 2))
+    desktop.keys("ctrl+c")
+    text = e2e.poll("the box's text on the clipboard",
+                    lambda: (lambda t: t if t and ERROR_BOX_NAME in t else None)(
+                        desktop.clipboard()), timeout=15)
     desktop.keys("Return")
     e2e.poll("error box gone after OK", lambda: not desktop.visible_windows(ERROR_BOX_NAME),
              timeout=15)
+    return text
+
+
+def page2_fails(window, artifacts):
+    front = "front." + os.environ["QUILLO_SITE_HOST"]
+    e2e.move_site_host_away(front)
+    window.enter_url("http://%s/servlet/result1.html" % front)
+    window.start_download()
+    error_box(window, artifacts, "window-error-box.png")
+    # Only the first page was fetched: page 2's connection was refused.
+    e2e.check_requests(e2e.access_log(), ["result1.html"])
 
     first = len(rp.extract_entries(e2e.read_bytes(os.path.join(e2e.PAGES, "result1.html"))))
     window.result_area_equals("".join(e2e.expected_lines("entries.txt")[:first]),
                               "result area after the error (page 1's %d lines)" % first,
                               timeout=15)
-    desktop.screenshot(os.path.join(artifacts, "window-after-error.png"))
+    window.desktop.screenshot(os.path.join(artifacts, "window-after-error.png"))
+
+
+def page_gone(window, artifacts):
+    url = os.environ["QUILLO_DEMO_URL"].replace("result1.html", "closed1.html")
+    gone = url.replace("closed1.html", "result5.html")
+    window.enter_url(url)
+    window.start_download()
+    text = error_box(window, artifacts, "window-page-gone.png")
+    if '"404 Not Found" for %s' % gone not in text:
+        raise e2e.Failure("the error box does not name the gone page: %r" % text)
+    log = e2e.access_log()
+    e2e.check_requests(log[:-1], ["closed1.html", "result2.html"])
+    if not log[-1:] or not re.search(r"HEAD /servlet/result5\.html .* 404 ", log[-1]):
+        raise e2e.Failure("the gone page was not the last request: %r" % log[-1:])
+    lines = []
+    for page in ("closed1.html", "result2.html"):
+        for line in rp.extract_entries(e2e.read_bytes(os.path.join(e2e.PAGES, page))):
+            lines.append(line.decode("cp932") + "\n")
+    window.result_area_equals("".join(lines), "result area after the gone page (%d lines)"
+                              % len(lines), timeout=15)
 
 
 def start_browsers(mode, desktop, home, artifacts, started):
@@ -404,6 +440,8 @@ def inside(mode, program, artifacts):
             download(window, artifacts, "https")
         elif mode == "page2-fails":
             page2_fails(window, artifacts)
+        elif mode == "page-gone":
+            page_gone(window, artifacts)
         else:
             pick_up_address(window, expected, artifacts, mode)
     finally:

@@ -113,7 +113,8 @@ TEST_F(WinsockFetch, HeadThenGetWithTheExactRequestBytes) {
 
 TEST_F(WinsockFetch, ProbeOtherThan200EndsAfterTheFirstConnection) {
   serve({{"HTTP/1.0 404 Not Found\r\n\r\n"}, {kOk + "never"}});
-  EXPECT_EQ(HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_), 404);
+  EXPECT_EQ(MessageOf([&] { HttpGetUrl(*api_, net::SystemTls(), "http://localhost/", buffer_); }),
+            "The server answered \"404 Not Found\" for http://localhost/");
   EXPECT_EQ(server_->requests(), std::vector<std::string>{"HEAD / HTTP/1.0\r\n\r\n"});
   EXPECT_TRUE(buffer_.empty());
 }

@@ -9,7 +9,8 @@ exact HEAD and GET bytes (that address as CP932), the entry lines and status
 texts as UTF-8 when redirected, the entry lines again written to a console
 (Wine's console on a pseudo-terminal), and, once the server is gone, the
 refused connection's message, which must be the system's own text
-(FormatMessage, as quillo-probe prints it) trimmed, with its full stop.
+(FormatMessage, as quillo-probe prints it) trimmed, with its full stop; and
+the messages of a page answered 404 and of an address without its scheme.
 
 Exit 77 (skipped) when the host does not lead to 127.0.0.1 or port 80 cannot
 be had.
@@ -227,6 +228,10 @@ def main():
         code, out, err = run(args, args.cli, url)
         requests = list(server.requests)
         shown = run_on_console(args, args.cli, url)
+        # Pages not had: one the server answers 404 for, an address that
+        # cannot be fetched.
+        gone = run(args, args.cli, "http://%s/servlet/gone" % host)
+        unfetchable = run(args, args.cli, "htp://%s%s" % (host, FIRST))
     finally:
         server.stop()
     checks.equal("run completes", code, 0)
@@ -238,6 +243,10 @@ def main():
         expected.append(b"GET %s HTTP/1.0\r\n\r\n" % path.encode("cp932"))
     checks.equal("request bytes", requests, expected)
     checks.equal("entry lines on a console", lines(shown), LINES)
+    checks.equal("gone page", (gone[0], lines(gone[2])[-1:]),
+                 (1, ['The server answered "404 Not Found" for http://%s/servlet/gone.' % host]))
+    checks.equal("unfetchable address", (unfetchable[0], lines(unfetchable[2])[-1:]),
+                 (1, ["The address must begin with http:// or https://."]))
 
     # Nothing listens on port 80 any more.
     code, text, _ = run(args, args.probe, "error-text", "10061")  # WSAECONNREFUSED
