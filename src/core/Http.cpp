@@ -20,21 +20,21 @@ constexpr std::uint16_t kHttpsPort = 443;
 constexpr std::uint32_t kNoAddress = 0xFFFFFFFFu;
 constexpr std::size_t kReceiveSize = 1025;
 
-// The system's text for a socket error code.
-[[noreturn]] void RaiseSocketError(net::SocketApi& api, int code) {
+// The system's text for the thread's last socket error, read now.
+[[noreturn]] void RaiseLastError(net::SocketApi& api) {
+  const int code = api.lastError();
   throw Error(TrimMessageTail(api.errorText(code)));
 }
 
 // Owns one socket for the time of one exchange, and for https the TLS
 // session over it: the requests and answers go through the session then,
-// through the socket port otherwise. A failure's code is read before
-// anything is released (a TLS session's release may set the thread's last
-// error on Windows), its text after the close; the destructor covers every
-// other way out.
+// through the socket port otherwise. Failure paths close it explicitly
+// before the error code is read, as the system may reuse the code's slot;
+// the destructor covers every other way out.
 class Connection {
  public:
   explicit Connection(net::SocketApi& api) : api_(api), socket_(api.openStream()) {
-    if (socket_ == net::kInvalidSocket) RaiseSocketError(api_, api_.lastError());
+    if (socket_ == net::kInvalidSocket) RaiseLastError(api_);
   }
   ~Connection() { close(); }
   Connection(const Connection&) = delete;
@@ -47,9 +47,11 @@ class Connection {
   }
 
   [[noreturn]] void fail() {
-    const int code = api_.lastError();
+    // The TLS session's release may set the thread's last error (Windows):
+    // it is released as the error leaves, after the code is read.
+    const auto session = std::move(session_);
     close();
-    RaiseSocketError(api_, code);
+    RaiseLastError(api_);
   }
 
   // Connects to the scheme's port; for https the handshake and the check of
