@@ -62,20 +62,24 @@ scripts/demo-site.sh run -- bash -c '
       file=$([[ $store == bundle ]] && echo "$SITE/bundle.pem" || echo "$QUILLO_DEMO_CA")
       seen=$(wc -l <"$QUILLO_DEMO_ACCESS_LOG")
       start=$(date +%s%N)
-      SSL_CERT_FILE="$file" SSL_CERT_DIR="$SITE/no-certs" "$CLI" --raw "$url" >"$SITE/lines" 2>/dev/null
+      SSL_CERT_FILE="$file" SSL_CERT_DIR="$SITE/no-certs" /usr/bin/time -f "%U %S" -o "$SITE/cpu" \
+        "$CLI" --raw "$url" >"$SITE/lines" 2>/dev/null
       took=$(ms "$start")
+      read -r user sys <"$SITE/cpu"
       lines=$(wc -l <"$SITE/lines")
       # nginx writes the line of a request once it has answered it.
       sleep 0.2
       requests=$(tail -n +$((seen + 1)) "$QUILLO_DEMO_ACCESS_LOG")
-      echo "$took $(grep -c " r$" <<<"$requests" || true) $(wc -l <<<"$requests") $lines" >>"$SITE/pages-$store"
+      echo "$took $(grep -c " r$" <<<"$requests" || true) $(wc -l <<<"$requests") $lines" \
+        "$(awk "BEGIN { print int(($user + $sys) * 1000) }")" >>"$SITE/pages-$store"
     done
   done
   for store in "${stores[@]}"; do
-    read -r took resumed requests lines < <(sort -n "$SITE/pages-$store" | head -n 1)
+    read -r took resumed requests lines _ < <(sort -n "$SITE/pages-$store" | head -n 1)
     fewest=$(sort -n -k 2 "$SITE/pages-$store" | head -n 1 | cut -d " " -f 2)
-    echo "  $store: $took ms, $lines lines, $requests requests, sessions resumed: $resumed" \
-      "(fewest in any run: $fewest)"
+    cpu=$(sort -n -k 5 "$SITE/pages-$store" | head -n 1 | cut -d " " -f 5)
+    echo "  $store: $took ms, CPU $cpu ms, $lines lines, $requests requests," \
+      "sessions resumed: $resumed (fewest in any run: $fewest)"
   done
   big="${QUILLO_DEMO_URL%/*}/big.html"
   bytes=$(stat -c %s "$SITE/servlet/big.html")
