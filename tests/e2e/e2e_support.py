@@ -216,38 +216,25 @@ def move_site_host_away(front_host):
 
 
 def serve_reset_page():
-    """Serves reset.HOST, which the demo site leaves to the tests (127.0.0.4,
-    port 443, see scripts/demo-site.sh), from a thread: a HEAD probe is
-    answered 200, a GET with the first half of a result page, and then, once
-    the client has had time to read that and wait for more, the connection is
-    reset (RST)."""
+    """Serves reset.HOST (127.0.0.4:443, left to the tests by
+    scripts/demo-site.sh) from a thread: a HEAD is answered 200, a GET with
+    half a page and then, once the client waits for more, a reset (RST)."""
     folder = os.path.dirname(os.environ["QUILLO_DEMO_CA"])
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(os.path.join(folder, "reset.pem"), os.path.join(folder, "leaf.key"))
     listener = socket.create_server(("127.0.0.4", 443))
     page = read_bytes(os.path.join(PAGES, "result1.html"))
 
-    def answer(tls):
-        request = b""
-        while b"\r\n\r\n" not in request:
-            chunk = tls.recv(4096)
-            if not chunk:
-                return
-            request += chunk
-        if not request.startswith(b"GET "):
-            tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n")
-            return
-        tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + page[:len(page) // 2])
-        time.sleep(0.5)
-        # Closed at once with nothing lingering: a reset, no close_notify.
-        tls.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-
     def serve():
         while True:
-            conn, _ = listener.accept()
             try:
-                with context.wrap_socket(conn, server_side=True) as tls:
-                    answer(tls)
+                with context.wrap_socket(listener.accept()[0], server_side=True) as tls:
+                    get = tls.recv(4096).startswith(b"GET ")  # one record, the whole request
+                    tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + (page[:len(page) // 2] if get else b""))
+                    if get:
+                        time.sleep(0.5)
+                        # Closed with nothing lingering: a reset, no close_notify.
+                        tls.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             except OSError:  # ssl.SSLError included: a client that gave up
                 pass
 
