@@ -230,11 +230,13 @@ def serve_reset_page():
             try:
                 with context.wrap_socket(listener.accept()[0], server_side=True) as tls:
                     get = tls.recv(4096).startswith(b"GET ")  # one record, the whole request
-                    tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + (page[:len(page) // 2] if get else b""))
+                    body = page[:len(page) // 2] if get else b""
+                    tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + body)
                     if get:
                         time.sleep(0.5)
                         # Closed with nothing lingering: a reset, no close_notify.
-                        tls.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+                        linger = struct.pack("ii", 1, 0)
+                        tls.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, linger)
             except OSError:  # ssl.SSLError included: a client that gave up
                 pass
 
