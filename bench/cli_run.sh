@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Times whole quillo-cli runs against pages served by nginx on the local demo
 # site (scripts/demo-site.sh; needs root):
-# - 100 result pages: page 1 links to pages 2 to 100, every page is one of
-#   the demo site's result pages;
+# - 101 result pages: page 1 links to 100 further pages, every page is one of
+#   the demo site's result pages (202 connections, a HEAD and a GET each),
+#   over http, over https with a trust store of the demo CA alone and with
+#   the system's CA bundle (Debian's ca-certificates, the demo CA added),
+#   the three taking turns; with the TLS sessions nginx resumed;
 # - one generated realistic page of 64 MiB (its further-page links bent
 #   away), beside a bare loop of 1025-byte receives of the same page over
 #   the same loopback (quillo_recv_loop), the limit of a fetch by quillo's
@@ -32,9 +35,9 @@ pages = [(demo / f"result{i}.html").read_bytes() for i in range(1, 5)]
 # links to pages 2..100.
 first = pages[0]
 cut = first.index(b"<TABLE border=")
-links = b" | ".join(b'<a href="/servlet/result%d.html">%d</a>' % (n, n) for n in range(2, 101))
+links = b" | ".join(b'<a href="/servlet/result%d.html">%d</a>' % (n, n) for n in range(2, 102))
 (site / "servlet" / "result1.html").write_bytes(first[:cut] + links + b"<BR>\r\n" + first[cut:].replace(b'<a href="/servlet/', b'<a href="/other/'))
-for n in range(2, 101):
+for n in range(2, 102):
     page = pages[1 + n % 3].replace(b'<a href="/servlet/', b'<a href="/other/')
     (site / "servlet" / f"result{n}.html").write_bytes(page)
 # The big page alone: one HEAD and one GET, as for the receive loop.
@@ -47,11 +50,36 @@ export QUILLO_DEMO_ROOT="$site" CLI="$cli" TOOLS="$tools" SITE="$site" RUNS="$ru
 scripts/demo-site.sh run -- bash -c '
   set -euo pipefail
   ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
-  echo "100 result pages:"
+  echo "101 result pages (best of $RUNS runs; TLS sessions resumed per https run):"
+  # A store of the demo CA alone (and no folder of hashed certificates), and
+  # the system bundle with the demo CA at its end.
+  mkdir -p "$SITE/no-certs"
+  cat /etc/ssl/certs/ca-certificates.crt "$QUILLO_DEMO_CA" >"$SITE/bundle.pem"
+  stores=(http one-cert bundle)
   for i in $(seq "$RUNS"); do
-    start=$(date +%s%N)
-    "$CLI" --raw "$QUILLO_DEMO_URL" >"$SITE/lines" 2>/dev/null
-    echo "  run $i: $(ms "$start") ms, $(wc -l <"$SITE/lines") lines, $(wc -l <"$QUILLO_DEMO_ACCESS_LOG") requests so far"
+    for store in "${stores[@]}"; do
+      url=$([[ $store == http ]] && echo "$QUILLO_DEMO_URL" || echo "$QUILLO_DEMO_HTTPS_URL")
+      file=$([[ $store == bundle ]] && echo "$SITE/bundle.pem" || echo "$QUILLO_DEMO_CA")
+      seen=$(wc -l <"$QUILLO_DEMO_ACCESS_LOG")
+      start=$(date +%s%N)
+      SSL_CERT_FILE="$file" SSL_CERT_DIR="$SITE/no-certs" /usr/bin/time -f "%U %S" -o "$SITE/cpu" \
+        "$CLI" --raw "$url" >"$SITE/lines" 2>/dev/null
+      took=$(ms "$start")
+      read -r user sys <"$SITE/cpu"
+      lines=$(wc -l <"$SITE/lines")
+      # nginx writes the line of a request once it has answered it.
+      sleep 0.2
+      requests=$(tail -n +$((seen + 1)) "$QUILLO_DEMO_ACCESS_LOG")
+      echo "$took $(grep -c " r$" <<<"$requests" || true) $(wc -l <<<"$requests") $lines" \
+        "$(awk "BEGIN { print int(($user + $sys) * 1000) }")" >>"$SITE/pages-$store"
+    done
+  done
+  for store in "${stores[@]}"; do
+    read -r took resumed requests lines _ < <(sort -n "$SITE/pages-$store" | head -n 1)
+    fewest=$(sort -n -k 2 "$SITE/pages-$store" | head -n 1 | cut -d " " -f 2)
+    cpu=$(sort -n -k 5 "$SITE/pages-$store" | head -n 1 | cut -d " " -f 5)
+    echo "  $store: $took ms, CPU $cpu ms, $lines lines, $requests requests," \
+      "sessions resumed: $resumed (fewest in any run: $fewest)"
   done
   big="${QUILLO_DEMO_URL%/*}/big.html"
   bytes=$(stat -c %s "$SITE/servlet/big.html")

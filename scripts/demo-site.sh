@@ -27,12 +27,16 @@
 #   self-signed.HOST  the site, behind a self-signed certificate
 #   untrusted.HOST    the site, certificate from a second CA nobody trusts
 #   wrong-name.HOST   the site, certificate from the demo CA for other.example
+#   client-cert.HOST  the site, good certificate, asking the client for an
+#                     optional certificate of its own
 # and, on 127.0.0.3:443,
 #   old-tls.HOST      the site with a good certificate, over TLS 1.0 and 1.1
 #                     only
-# The other names lead to 127.0.0.1. A client that checks certificates
-# properly and asks for TLS 1.2 or later gets the pages from HOST only, and
-# sends no request to the others.
+# reset.HOST leads to 127.0.0.4, where nothing listens: a test serves its own
+# there with reset.pem and leaf.key (the demo CA's folder, root only). The
+# other names lead to 127.0.0.1. A client that checks certificates properly
+# and asks for TLS 1.2 or later gets the pages from HOST and client-cert.HOST
+# only, and sends no request to the others.
 #
 # CMD sees, besides the caller's environment:
 #   QUILLO_DEMO_NGINX_PID   the (single) nginx process: kill it to make the
@@ -45,7 +49,8 @@
 #                           store trusts the demo CA (and its CA alone)
 #   QUILLO_DEMO_ACCESS_LOG  one line per request: scheme (http or https),
 #                           request line, Host header ("-" when none was
-#                           sent), status, body bytes
+#                           sent), status, body bytes, and "r" when the TLS
+#                           session was resumed ("." when not, "-" for http)
 #   QUILLO_NETNS, QUILLO_SITE_HOST
 #
 # Needs root (network namespaces, ports 80 and 443); installs nginx-light,
@@ -168,6 +173,8 @@ write_tls_files() {
         make_certificate "$dir" "untrusted.$host" untrusted rogue-ca
         make_certificate "$dir" other.example wrong-name ca
         make_certificate "$dir" "old-tls.$host" old-tls ca
+        make_certificate "$dir" "client-cert.$host" client-cert ca
+        make_certificate "$dir" "reset.$host" reset ca
     ) || die "could not make the demo certificates with openssl"
     chmod 644 "$dir/ca.pem"
 }
@@ -202,7 +209,7 @@ http {
     types { }
     default_type "text/html; charset=Shift_JIS";
     server_tokens off;
-    log_format quillo '\$scheme \$request "\$http_host" \$status \$body_bytes_sent';
+    log_format quillo '\$scheme \$request "\$http_host" \$status \$body_bytes_sent \$ssl_session_reused';
     access_log "$prefix/access.log" quillo;
     client_body_temp_path "$prefix/tmp/body";
     proxy_temp_path "$prefix/tmp/proxy";
@@ -238,6 +245,16 @@ EOF
     }
 EOF
     done
+    cat >>"$prefix/nginx.conf" <<EOF
+
+    server {
+        listen 127.0.0.1:443 ssl;
+        server_name client-cert.$host;
+        ssl_certificate "$tls/client-cert.pem";
+        ssl_verify_client optional_no_ca;
+        root "$root";
+    }
+EOF
     # An address of its own: the protocols are fixed before the handshake
     # names a server.
     cat >>"$prefix/nginx.conf" <<EOF
@@ -261,8 +278,9 @@ write_etc_files() {
     created_etc=1
     # localhost first, so the reverse lookup of 127.0.0.1 gives a name; the
     # machine's own name too, for tools that look it up.
-    printf '127.0.0.1\tlocalhost %s %s %s\n127.0.0.3\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
-        "$host" "$(refused_names "$host")" "$(hostname)" "old-tls.$host" >"/etc/netns/$ns/hosts"
+    printf '127.0.0.1\tlocalhost %s %s client-cert.%s %s\n127.0.0.3\t%s\n127.0.0.4\t%s\n::1\tlocalhost ip6-localhost ip6-loopback\n' \
+        "$host" "$(refused_names "$host")" "$host" "$(hostname)" "old-tls.$host" "reset.$host" \
+        >"/etc/netns/$ns/hosts"
     # Name lookups that miss the hosts file fail at once on loopback
     # instead of reaching for a name server outside.
     if [[ -e /etc/resolv.conf ]]; then

@@ -38,6 +38,12 @@ class TlsApi {
   // An exception from the wait hook leaves as it came.
   virtual std::unique_ptr<TlsSession> connect(SocketApi& sockets, SocketHandle s,
                                               const std::string& host) = 0;
+  // The port for one run of fetches. Its connections share one context, set
+  // up at the first of them (the trust store read once), and each resumes
+  // the session the run last had with the same host, so that a run of many
+  // pages pays for one full handshake. A connect of this port itself stands
+  // alone.
+  virtual std::unique_ptr<TlsApi> newRun() = 0;
 };
 
 }  // namespace quillo::net

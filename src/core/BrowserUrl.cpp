@@ -18,8 +18,8 @@ constexpr std::string_view kInterfaceNotSupported = "Interface not supported";
 // description, else the system's text for the code, each trimmed of its
 // trailing spaces, control characters and full stops; else the code itself.
 std::string CallMessage(shell::ShellApi& api, const shell::CallResult& result) {
-  std::string message = text::TrimMessageTail(result.description);
-  if (message.empty()) message = text::TrimMessageTail(api.systemMessage(result.code));
+  std::string message = TrimMessageTail(result.description);
+  if (message.empty()) message = TrimMessageTail(api.systemMessage(result.code));
   if (message.empty()) message = text::Format(texts::kOleErrorFormat, {std::int64_t{result.code}});
   return message;
 }

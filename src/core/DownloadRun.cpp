@@ -17,6 +17,8 @@ std::string PageStatus(std::int64_t page, std::int64_t total) {
 void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets,
                  net::TlsApi& tls) {
   const LineSink appendLine = [&view](std::string_view line) { view.appendLine(line); };
+  // The run's https connections share one TLS context and resume sessions.
+  const auto runTls = tls.newRun();
 
   view.setStatus(texts::kDownloadStart);
   std::int64_t total = 1;
@@ -24,7 +26,7 @@ void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets
     ResponseBuffer first;
     // A page not had raises before anything of the previous run is cleared.
     Scheme scheme = Scheme::kHttp;
-    HttpGetUrl(sockets, tls, view.urlText(), first, &scheme);
+    HttpGetUrl(sockets, *runTls, view.urlText(), first, &scheme);
     pageLinks.clear();
     ExtractPageLinks(first.text(), pageLinks,
                      scheme == Scheme::kHttps ? kHttpsSiteRoot : kSiteRoot);
@@ -37,7 +39,7 @@ void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets
   for (std::size_t i = 0; i < pageLinks.size(); ++i) {
     ResponseBuffer page;
     view.setStatus(PageStatus(static_cast<std::int64_t>(i) + 2, total));
-    HttpGetUrl(sockets, tls, pageLinks[i], page);
+    HttpGetUrl(sockets, *runTls, pageLinks[i], page);
     ExtractEntries(page.text(), appendLine);
   }
   view.setStatus(texts::kDownloadDone);

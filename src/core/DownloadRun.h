@@ -23,8 +23,8 @@ class RunView {
 // to, appending each entry as one line. Errors of the fetch, a page not had
 // among them, end the run and reach the caller; what was shown up to then
 // stays, and nothing is cleared when the first page is not had. Every page is fetched
-// through sockets, an https one through tls over them; the further pages
-// use the scheme the first page was fetched over.
+// through sockets, an https one through a run of tls (tls.newRun()) over
+// them; the further pages use the scheme the first page was fetched over.
 void DownloadRun(RunView& view, PageLinkList& pageLinks, net::SocketApi& sockets, net::TlsApi& tls);
 
 }  // namespace quillo

@@ -23,7 +23,7 @@ constexpr std::size_t kReceiveSize = 1025;
 // The system's text for the thread's last socket error, read now.
 [[noreturn]] void RaiseLastError(net::SocketApi& api) {
   const int code = api.lastError();
-  throw Error(text::TrimMessageTail(api.errorText(code)));
+  throw Error(TrimMessageTail(api.errorText(code)));
 }
 
 // Owns one socket for the time of one exchange, and for https the TLS
@@ -47,6 +47,9 @@ class Connection {
   }
 
   [[noreturn]] void fail() {
+    // The TLS session's release may set the thread's last error (Windows):
+    // it is released as the error leaves, after the code is read.
+    const auto session = std::move(session_);
     close();
     RaiseLastError(api_);
   }

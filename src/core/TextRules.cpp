@@ -206,13 +206,4 @@ std::string Format(std::string_view format, std::initializer_list<FormatArg> arg
   return out;
 }
 
-std::string TrimMessageTail(std::string_view message) {
-  std::size_t end = message.size();
-  while (end > 0 &&
-         (static_cast<unsigned char>(message[end - 1]) <= 0x20 || message[end - 1] == '.')) {
-    --end;
-  }
-  return std::string(message.substr(0, end));
-}
-
 }  // namespace quillo::text

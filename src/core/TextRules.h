@@ -82,8 +82,4 @@ std::optional<std::int32_t> TextToInt(std::string_view text);
 using FormatArg = std::variant<std::string_view, std::int64_t>;
 std::string Format(std::string_view format, std::initializer_list<FormatArg> args);
 
-// Removes a trailing run of bytes that are spaces, control characters (up to
-// 0x20) or full stops, as system and COM messages are trimmed.
-std::string TrimMessageTail(std::string_view message);
-
 }  // namespace quillo::text

@@ -1,6 +1,7 @@
 // TLS over the socket port with OpenSSL 3: the records go through a BIO
 // whose read and write are the port's recv and send, so the handshake and
-// every read wait in the port's slices and run its wait hook.
+// every read wait in the port's slices and run its wait hook. A run's
+// connections share one context and resume each other's sessions.
 
 #include <arpa/inet.h>
 #include <openssl/bio.h>
@@ -10,6 +11,8 @@
 
 #include <cerrno>
 #include <exception>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -86,35 +89,50 @@ std::string QueuedReason() {
   return text;
 }
 
-// A socket's message text without its trailing spaces and full stop.
+// A socket's message text, trimmed; its code when the system has none.
 std::string SocketReason(SocketApi& sockets, int code) {
-  std::string text = sockets.errorText(code);
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
-    text.pop_back();
+  std::string text = TrimMessageTail(sockets.errorText(code));
   return text.empty() ? "error " + std::to_string(code) : text;
 }
 
 struct SslFree {
   void operator()(SSL_CTX* ctx) const { SSL_CTX_free(ctx); }
   void operator()(SSL* ssl) const { SSL_free(ssl); }
+  void operator()(SSL_SESSION* session) const { SSL_SESSION_free(session); }
 };
+
+// The latest session of a run with each host, for its next connection there.
+using SessionStore = std::map<std::string, std::unique_ptr<SSL_SESSION, SslFree>, std::less<>>;
 
 class OpenSslSession final : public TlsSession {
  public:
-  OpenSslSession(SocketApi& sockets, SocketHandle s, const std::string& host)
-      : transport_{sockets, s, nullptr, 0, false, false}, host_(host) {}
+  OpenSslSession(std::shared_ptr<SessionStore> store, SocketApi& sockets, SocketHandle s,
+                 const std::string& host)
+      : store_(std::move(store)), transport_{sockets, s, nullptr, 0, false, false}, host_(host) {}
 
-  void handshake() {
+  ~OpenSslSession() override {
+    // Freed without close_notify sent, OpenSSL would drop the session, and
+    // every probe ends so (it reads no further than its first bytes). Since
+    // TLS 1.1 a connection that ends unclosed may still be resumed; a fatal
+    // alert still drops its session.
+    if (ssl_) SSL_set_shutdown(ssl_.get(), SSL_get_shutdown(ssl_.get()) | SSL_SENT_SHUTDOWN);
+  }
+  OpenSslSession(const OpenSslSession&) = delete;
+  OpenSslSession& operator=(const OpenSslSession&) = delete;
+
+  // OpenSSL's call for each session the server grants (with TLS 1.3 a
+  // ticket after the handshake, read with the first response): it becomes
+  // the host's latest. Takes the reference.
+  static int KeepSession(SSL* ssl, SSL_SESSION* session) {
+    auto* self = static_cast<OpenSslSession*>(SSL_get_app_data(ssl));
+    if (self == nullptr) return 0;
+    (*self->store_)[self->host_].reset(session);
+    return 1;
+  }
+
+  void handshake(SSL_CTX* ctx) {
     ERR_clear_error();
-    // The trust store is read for each connection: SSL_CERT_FILE and
-    // SSL_CERT_DIR are honoured as they stand now.
-    ctx_.reset(SSL_CTX_new(TLS_client_method()));
-    if (!ctx_ || SSL_CTX_set_min_proto_version(ctx_.get(), TLS1_2_VERSION) != 1 ||
-        SSL_CTX_set_default_verify_paths(ctx_.get()) != 1) {
-      throw Error("TLS cannot be set up for " + host_ + ": " + QueuedReason());
-    }
-    SSL_CTX_set_verify(ctx_.get(), SSL_VERIFY_PEER, nullptr);
-    ssl_.reset(SSL_new(ctx_.get()));
+    ssl_.reset(SSL_new(ctx));
     BIO_METHOD* method = TransportMethod();
     BIO* bio = ssl_ && method != nullptr ? BIO_new(method) : nullptr;
     if (bio == nullptr) throw Error("TLS cannot be set up for " + host_ + ": " + QueuedReason());
@@ -129,6 +147,11 @@ class OpenSslSession final : public TlsSession {
       throw Error("TLS cannot be set up for " + host_ + ": " + QueuedReason());
     }
     if (SSL_set1_host(ssl_.get(), host_.c_str()) != 1) {
+      throw Error("TLS cannot be set up for " + host_ + ": " + QueuedReason());
+    }
+    SSL_set_app_data(ssl_.get(), this);
+    const auto latest = store_->find(host_);
+    if (latest != store_->end() && SSL_set_session(ssl_.get(), latest->second.get()) != 1) {
       throw Error("TLS cannot be set up for " + host_ + ": " + QueuedReason());
     }
 
@@ -193,20 +216,57 @@ class OpenSslSession final : public TlsSession {
     return QueuedReason();
   }
 
+  std::shared_ptr<SessionStore> store_;
   Transport transport_;
   std::string host_;
-  std::unique_ptr<SSL_CTX, SslFree> ctx_;
   std::unique_ptr<SSL, SslFree> ssl_;
+};
+
+// One run's context and sessions. Each SSL holds a reference to the
+// context and each session to the store, so either may outlive the run.
+class OpenSslRun final : public TlsApi {
+ public:
+  std::unique_ptr<TlsSession> connect(SocketApi& sockets, SocketHandle s,
+                                      const std::string& host) override {
+    auto session = std::make_unique<OpenSslSession>(store_, sockets, s, host);
+    session->handshake(context(host));
+    return session;
+  }
+
+  std::unique_ptr<TlsApi> newRun() override { return std::make_unique<OpenSslRun>(); }
+
+ private:
+  // Made at the run's first connection: SSL_CERT_FILE and SSL_CERT_DIR are
+  // honoured as they stand then, and the store is read once for the run.
+  SSL_CTX* context(const std::string& host) {
+    if (ctx_) return ctx_.get();
+    ERR_clear_error();
+    std::unique_ptr<SSL_CTX, SslFree> ctx(SSL_CTX_new(TLS_client_method()));
+    if (!ctx || SSL_CTX_set_min_proto_version(ctx.get(), TLS1_2_VERSION) != 1 ||
+        SSL_CTX_set_default_verify_paths(ctx.get()) != 1) {
+      throw Error("TLS cannot be set up for " + host + ": " + QueuedReason());
+    }
+    SSL_CTX_set_verify(ctx.get(), SSL_VERIFY_PEER, nullptr);
+    // OpenSSL's own store finds no session for a client: the run's store,
+    // by host, does.
+    SSL_CTX_set_session_cache_mode(ctx.get(),
+                                   SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_sess_set_new_cb(ctx.get(), OpenSslSession::KeepSession);
+    ctx_ = std::move(ctx);
+    return ctx_.get();
+  }
+
+  std::unique_ptr<SSL_CTX, SslFree> ctx_;
+  std::shared_ptr<SessionStore> store_ = std::make_shared<SessionStore>();
 };
 
 class OpenSslTls final : public TlsApi {
  public:
   std::unique_ptr<TlsSession> connect(SocketApi& sockets, SocketHandle s,
                                       const std::string& host) override {
-    auto session = std::make_unique<OpenSslSession>(sockets, s, host);
-    session->handshake();
-    return session;
+    return OpenSslRun().connect(sockets, s, host);
   }
+  std::unique_ptr<TlsApi> newRun() override { return std::make_unique<OpenSslRun>(); }
 };
 
 }  // namespace

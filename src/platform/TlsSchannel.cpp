@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Error.h"
@@ -40,19 +42,13 @@ constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT 
                                 ISC_REQ_CONFIDENTIALITY | ISC_REQ_EXTENDED_ERROR |
                                 ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
 
-std::string Trimmed(std::string text) {
-  while (!text.empty() && (static_cast<unsigned char>(text.back()) <= ' ' || text.back() == '.'))
-    text.pop_back();
-  return text;
-}
-
 // The system's text for a security status or policy error, as CP932; its
 // code when the system has none.
 std::string StatusText(DWORD code) {
   wchar_t area[512] = {};
   const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                       nullptr, code, 0, area, 512, nullptr);
-  std::string text = Trimmed(
+  std::string text = TrimMessageTail(
       cp932::FromUtf16(std::u16string_view(reinterpret_cast<const char16_t*>(area), length)));
   if (!text.empty()) return text;
   char number[32];
@@ -64,9 +60,9 @@ std::string StatusText(DWORD code) {
 // words OpenSSL uses on Linux.
 std::string ChainFault(const CERT_CHAIN_CONTEXT& chain) {
   const DWORD status = chain.TrustStatus.dwErrorStatus;
-  const CERT_SIMPLE_CHAIN& simple = *chain.rgpChain[0];
+  if (chain.cChain == 0) return "no certificate chain could be built";
   if (status & CERT_TRUST_IS_UNTRUSTED_ROOT) {
-    const bool alone = simple.cElement == 1;
+    const bool alone = chain.rgpChain[0]->cElement == 1;
     return alone ? "self-signed certificate" : "self-signed certificate in certificate chain";
   }
   if (status & CERT_TRUST_IS_PARTIAL_CHAIN) return "unable to get local issuer certificate";
@@ -176,17 +172,17 @@ struct ContextBuffer {
 
 class SchannelSession final : public TlsSession {
  public:
-  SchannelSession(SocketApi& sockets, SocketHandle s, const std::string& host)
+  // Schannel resumes a session by itself for the same credentials and
+  // target name.
+  SchannelSession(std::shared_ptr<Credentials> credentials, SocketApi& sockets, SocketHandle s,
+                  const std::string& host)
       : sockets_(sockets),
         socket_(s),
         host_(host),
         target_(Wide(host)),
+        credentials_(std::move(credentials)),
         input_(kInputSize),
         plain_(kInputSize) {
-    if (credentials_.status() != SEC_E_OK) {
-      throw Error("TLS cannot be set up for " + host_ + ": " +
-                  StatusText(static_cast<DWORD>(credentials_.status())));
-    }
     handshake(true);
     verify();
     SecPkgContext_StreamSizes sizes{};
@@ -232,8 +228,9 @@ class SchannelSession final : public TlsSession {
       const long got = sockets_.recv(socket_, input_.data() + used_, input_.size() - used_);
       if (got < 0) return -1;
       // An end without the peer's close could be a cut page.
-      if (got == 0)
+      if (got == 0 && !(emptyAlert_ && used_ == 0))
         throw Error("The TLS connection to " + host_ + " ended before the server closed it");
+      if (got == 0) return 0;
       used_ += static_cast<std::size_t>(got);
     }
   }
@@ -271,7 +268,7 @@ class SchannelSession final : public TlsSession {
   void receiveHandshake() {
     if (used_ == input_.size()) handshakeFails("a handshake message larger than the limit");
     const long got = sockets_.recv(socket_, input_.data() + used_, input_.size() - used_);
-    if (got < 0) handshakeFails(Trimmed(sockets_.errorText(sockets_.lastError())));
+    if (got < 0) handshakeFails(TrimMessageTail(sockets_.errorText(sockets_.lastError())));
     if (got == 0) handshakeFails("the server closed the connection");
     used_ += static_cast<std::size_t>(got);
   }
@@ -299,15 +296,25 @@ class SchannelSession final : public TlsSession {
       ULONG attributes = 0;
       const bool start = first && !security_.live;
       const SECURITY_STATUS status = Sspi()->InitializeSecurityContextW(
-          credentials_.handle(), start ? nullptr : &security_.handle, target_.data(), kContextFlags,
-          0, 0, start ? nullptr : &inDesc, 0, &security_.handle, &outDesc, &attributes, nullptr);
+          credentials_->handle(), start ? nullptr : &security_.handle, target_.data(),
+          contextFlags_, 0, 0, start ? nullptr : &inDesc, 0, &security_.handle, &outDesc,
+          &attributes, nullptr);
       if (start && !FAILED(status)) security_.live = true;
       if (out.buffer.cbBuffer > 0 && out.buffer.pvBuffer != nullptr && !FAILED(status) &&
           !sendAll(static_cast<const char*>(out.buffer.pvBuffer), out.buffer.cbBuffer)) {
-        handshakeFails(Trimmed(sockets_.errorText(sockets_.lastError())));
+        handshakeFails(TrimMessageTail(sockets_.errorText(sockets_.lastError())));
       }
       if (status == SEC_E_INCOMPLETE_MESSAGE) {
         needInput = true;
+        continue;
+      }
+      // The server asks for a client certificate, which may be optional: the
+      // same input again, answered with none (the credentials hold none). A
+      // server that needs one fails the handshake with its own alert.
+      if (status == SEC_I_INCOMPLETE_CREDENTIALS &&
+          (contextFlags_ & ISC_REQ_USE_SUPPLIED_CREDS) == 0) {
+        contextFlags_ |= ISC_REQ_USE_SUPPLIED_CREDS;
+        needInput = false;
         continue;
       }
       if (!start) keepExtra(in[1]);
@@ -316,8 +323,6 @@ class SchannelSession final : public TlsSession {
         needInput = used_ == 0;
         continue;
       }
-      if (status == SEC_I_INCOMPLETE_CREDENTIALS)
-        handshakeFails("the server asks for a client certificate");
       handshakeFails(StatusText(static_cast<DWORD>(status)));
     }
   }
@@ -350,9 +355,11 @@ class SchannelSession final : public TlsSession {
     chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
-    // The peer's own store holds the intermediates it sent.
+    // The peer's own store holds the intermediates it sent. Nothing is
+    // fetched from the network (a certificate's issuer address): the wait
+    // would not be sliced, and the check would hang on a server-chosen URL.
     if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &chainPara,
-                                 0, nullptr, &held.chain)) {
+                                 CERT_CHAIN_CACHE_ONLY_URL_RETRIEVAL, nullptr, &held.chain)) {
       untrusted(StatusText(GetLastError()));
     }
     // The policy below lets a chain that reaches no root pass on some
@@ -403,11 +410,13 @@ class SchannelSession final : public TlsSession {
       if (b.BufferType == SECBUFFER_EXTRA) extra = b;
     }
     keepExtra(extra);
-    // The peer's close_notify: the end of the stream. Wine's Schannel
-    // passes it as an alert record that decrypts to nothing; a fatal alert
-    // fails above on both.
-    if (status == SEC_I_CONTEXT_EXPIRED || (alert && status == SEC_E_OK && plainEnd_ == 0))
-      closed_ = true;
+    // The peer's close_notify ends the stream: Windows reports it as
+    // SEC_I_CONTEXT_EXPIRED; Wine's Schannel as an alert record that decrypts
+    // to nothing (any other alert fails there). As Windows may pass another
+    // warning alert so, such a record counts only when the TCP end follows it
+    // directly; a fatal alert fails above on both.
+    if (status == SEC_I_CONTEXT_EXPIRED) closed_ = true;
+    emptyAlert_ = alert && status == SEC_E_OK && plainEnd_ == 0;
     if (status == SEC_I_RENEGOTIATE) {
       // Post-handshake messages (TLS 1.3 tickets) or a new handshake go
       // back through the handshake, and any new certificate is checked.
@@ -421,8 +430,10 @@ class SchannelSession final : public TlsSession {
   SocketHandle socket_;
   std::string host_;
   std::wstring target_;
-  Credentials credentials_;
+  // Before the context, which is deleted first.
+  std::shared_ptr<Credentials> credentials_;
   SecurityContext security_;
+  ULONG contextFlags_ = kContextFlags;
   // Encrypted bytes received and not yet decrypted: input_[0, used_).
   std::vector<char> input_;
   std::size_t used_ = 0;
@@ -431,18 +442,42 @@ class SchannelSession final : public TlsSession {
   std::size_t plainAt_ = 0;
   std::size_t plainEnd_ = 0;
   bool closed_ = false;
+  // The last record was an alert that decrypted to nothing.
+  bool emptyAlert_ = false;
   std::size_t header_ = 0;
   std::size_t trailer_ = 0;
   std::size_t maxMessage_ = 0;
   std::vector<char> output_;
 };
 
+// One run's credentials handle, acquired at its first connection.
+class SchannelRun final : public TlsApi {
+ public:
+  std::unique_ptr<TlsSession> connect(SocketApi& sockets, SocketHandle s,
+                                      const std::string& host) override {
+    if (!credentials_ || credentials_->status() != SEC_E_OK) {
+      credentials_ = std::make_shared<Credentials>();
+      if (credentials_->status() != SEC_E_OK) {
+        throw Error("TLS cannot be set up for " + host + ": " +
+                    StatusText(static_cast<DWORD>(credentials_->status())));
+      }
+    }
+    return std::make_unique<SchannelSession>(credentials_, sockets, s, host);
+  }
+
+  std::unique_ptr<TlsApi> newRun() override { return std::make_unique<SchannelRun>(); }
+
+ private:
+  std::shared_ptr<Credentials> credentials_;
+};
+
 class SchannelTls final : public TlsApi {
  public:
   std::unique_ptr<TlsSession> connect(SocketApi& sockets, SocketHandle s,
                                       const std::string& host) override {
-    return std::make_unique<SchannelSession>(sockets, s, host);
+    return SchannelRun().connect(sockets, s, host);
   }
+  std::unique_ptr<TlsApi> newRun() override { return std::make_unique<SchannelRun>(); }
 };
 
 }  // namespace

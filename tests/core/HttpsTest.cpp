@@ -25,6 +25,7 @@ using testing::Page;
 using testing::Reply;
 using testing::ServePages;
 using testing::TestServer;
+using testing::TlsCounts;
 
 const std::string kHost(kSiteRoot.substr(7));
 const std::string kCerts = QUILLO_TEST_CERTS;
@@ -82,6 +83,22 @@ TEST_F(Https, RunSendsHostOverTlsAndBuildsFurtherPagesOnHttps) {
                 Request("HEAD", "/servlet/p2"), Request("GET", "/servlet/p2")}));
   EXPECT_EQ(sockets.connectedPorts(), (std::vector<std::uint16_t>(4, 443)));
   EXPECT_EQ(sockets.openSockets(), 0);
+}
+
+// One full handshake per run: every later connection resumes a session.
+TEST_F(Https, RunsConnectionsShareOneContextAndResumeSessions) {
+  const std::string first = Page({Anchor("/servlet/p2", "2"), Anchor("/servlet/p3", "3")}, {"a1"});
+  auto counts = std::make_shared<TlsCounts>();
+  TestServer server(ServePages({first, Page({}, {"b1"}), Page({}, {"c1"})}),
+                    MakeServerTls(kCerts + "/site.pem", kCerts + "/site.key", counts));
+  LoopbackSockets sockets(server.port(), {kHost});
+  NullView view;
+  view.url = "https://" + kHost + "/servlet/p1";
+  PageLinkList links;
+  DownloadRun(view, links, sockets, net::SystemTls());
+  EXPECT_EQ(view.lines, (std::vector<std::string>{"a1", "b1", "c1"}));
+  EXPECT_EQ(counts->handshakes, 6);
+  EXPECT_EQ(counts->resumed, 5);
 }
 
 TEST_F(Https, MoveToTheSameAddressOverHttpsIsFollowedOnce) {

@@ -12,7 +12,11 @@ import os
 import re
 import shutil
 import signal
+import socket
+import ssl
+import struct
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -137,8 +141,9 @@ def compare_bytes(what, actual, expected):
 
 
 # nginx logs each request as: scheme, request line, Host header ("-" when
-# none was sent), status, body bytes (see scripts/demo-site.sh).
-LOG_LINE = re.compile(r'^(https?) (HEAD|GET) (\S+) HTTP/1\.0 "(.*)" (\d{3}) (\d+)$')
+# none was sent), status, body bytes, TLS session resumed ("r", "." or "-"
+# for http; see scripts/demo-site.sh).
+LOG_LINE = re.compile(r'^(https?) (HEAD|GET) (\S+) HTTP/1\.0 "(.*)" (\d{3}) (\d+) [r.-]$')
 
 
 def access_log():
@@ -208,3 +213,31 @@ def move_site_host_away(front_host):
         f.write("127.0.0.1\tlocalhost %s\n127.0.0.2\t%s\n" % (front_host, host))
     log("hosts: %s -> 127.0.0.1 (nginx), %s -> 127.0.0.2 (nothing listens)"
         % (front_host, host))
+
+
+def serve_reset_page():
+    """Serves reset.HOST (127.0.0.4:443, left to the tests by
+    scripts/demo-site.sh) from a thread: a HEAD is answered 200, a GET with
+    half a page and then, once the client waits for more, a reset (RST)."""
+    folder = os.path.dirname(os.environ["QUILLO_DEMO_CA"])
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(os.path.join(folder, "reset.pem"), os.path.join(folder, "leaf.key"))
+    listener = socket.create_server(("127.0.0.4", 443))
+    page = read_bytes(os.path.join(PAGES, "result1.html"))
+
+    def serve():
+        while True:
+            try:
+                with context.wrap_socket(listener.accept()[0], server_side=True) as tls:
+                    get = tls.recv(4096).startswith(b"GET ")  # one record, the whole request
+                    body = page[:len(page) // 2] if get else b""
+                    tls.sendall(b"HTTP/1.0 200 OK\r\n\r\n" + body)
+                    if get:
+                        time.sleep(0.5)
+                        # Closed with nothing lingering: a reset, no close_notify.
+                        linger = struct.pack("ii", 1, 0)
+                        tls.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, linger)
+            except OSError:  # ssl.SSLError included: a client that gave up
+                pass
+
+    threading.Thread(target=serve, daemon=True).start()

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <stdexcept>
+#include <utility>
 
 namespace quillo::testing {
 namespace {
@@ -30,8 +31,9 @@ class OpenSslServerSession final : public ServerSession {
 
 class OpenSslServerTls final : public ServerTls {
  public:
-  OpenSslServerTls(const std::string& chainFile, const std::string& keyFile)
-      : ctx_(SSL_CTX_new(TLS_server_method())) {
+  OpenSslServerTls(const std::string& chainFile, const std::string& keyFile,
+                   std::shared_ptr<TlsCounts> counts)
+      : ctx_(SSL_CTX_new(TLS_server_method())), counts_(std::move(counts)) {
     if (ctx_ == nullptr || SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION) != 1 ||
         SSL_CTX_use_certificate_chain_file(ctx_, chainFile.c_str()) != 1 ||
         SSL_CTX_use_PrivateKey_file(ctx_, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
@@ -50,17 +52,23 @@ class OpenSslServerTls final : public ServerTls {
       SSL_free(ssl);
       return nullptr;
     }
+    if (counts_) {
+      ++counts_->handshakes;
+      if (SSL_session_reused(ssl) == 1) ++counts_->resumed;
+    }
     return std::make_unique<OpenSslServerSession>(ssl);
   }
 
  private:
   SSL_CTX* ctx_;
+  std::shared_ptr<TlsCounts> counts_;
 };
 
 }  // namespace
 
-std::shared_ptr<ServerTls> MakeServerTls(const std::string& chainFile, const std::string& keyFile) {
-  return std::make_shared<OpenSslServerTls>(chainFile, keyFile);
+std::shared_ptr<ServerTls> MakeServerTls(const std::string& chainFile, const std::string& keyFile,
+                                         std::shared_ptr<TlsCounts> counts) {
+  return std::make_shared<OpenSslServerTls>(chainFile, keyFile, std::move(counts));
 }
 
 }  // namespace quillo::testing

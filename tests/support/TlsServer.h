@@ -3,6 +3,7 @@
 // The TLS side of a TestServer, with OpenSSL (Linux): TLS 1.2 or later with
 // the given certificate chain and key (PEM files).
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -10,6 +11,13 @@
 
 namespace quillo::testing {
 
-std::shared_ptr<ServerTls> MakeServerTls(const std::string& chainFile, const std::string& keyFile);
+// The handshakes a server completed, and how many of them resumed a session.
+struct TlsCounts {
+  std::atomic<int> handshakes{0};
+  std::atomic<int> resumed{0};
+};
+
+std::shared_ptr<ServerTls> MakeServerTls(const std::string& chainFile, const std::string& keyFile,
+                                         std::shared_ptr<TlsCounts> counts = nullptr);
 
 }  // namespace quillo::testing

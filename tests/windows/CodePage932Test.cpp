@@ -10,7 +10,7 @@
 
 #include <iostream>
 
-#include "core/TextRules.h"
+#include "base/Error.h"
 #include "core/Texts.h"
 #include "platform/Codepage.h"
 #include "platform/Sockets.h"
@@ -98,7 +98,7 @@ TEST(SystemText, ReachesTheProgramAsCodePage932) {
     ++compared;
     const std::string text = api.errorText(static_cast<int>(code));
     EXPECT_EQ(text, cp932::FromUtf16(wide)) << code;
-    std::cout << code << ": " << cp932::ToUtf8(text::TrimMessageTail(text)) << "\n";
+    std::cout << code << ": " << cp932::ToUtf8(TrimMessageTail(text)) << "\n";
   }
   EXPECT_GE(compared, 3);
 }

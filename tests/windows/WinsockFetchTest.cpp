@@ -13,7 +13,6 @@
 
 #include "base/Error.h"
 #include "core/Http.h"
-#include "core/TextRules.h"
 #include "platform/Codepage.h"
 #include "platform/Sockets.h"
 #include "platform/Tls.h"
@@ -35,7 +34,7 @@ std::string SystemMessage(DWORD code) {
   const DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                       nullptr, code, 0, text, 1024, nullptr);
   const std::u16string wide(reinterpret_cast<const char16_t*>(text), length);
-  return text::TrimMessageTail(cp932::FromUtf16(wide));
+  return TrimMessageTail(cp932::FromUtf16(wide));
 }
 
 std::string MessageOf(const std::function<void()>& call) {
