@@ -46,12 +46,11 @@ std::wstring ResourceName(std::string_view image, const form::Art& art) {
 // system's.
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
-// The button whose access key (form::Button::accessKey) a key or character
-// is, letter case ignored; -1 for none.
+// The button whose access key (form::Button::accessKey, a capital letter)
+// the virtual key is; -1 for none.
 int ButtonOfKey(WPARAM key) {
   for (int i = 0; i < 3; ++i) {
-    const auto letter = static_cast<WPARAM>(form::kSpeedButtons[i].accessKey);
-    if (key == letter || key == letter + ('a' - 'A')) return i;
+    if (key == static_cast<WPARAM>(form::kSpeedButtons[i].accessKey)) return i;
   }
   return -1;
 }
@@ -78,7 +77,9 @@ LRESULT CALLBACK FieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       if (wParam == VK_RETURN && singleLine) return 0;
       break;
     case WM_SYSKEYDOWN: {
-      const bool alt = (lParam & (LPARAM{1} << 29)) != 0;
+      // Alt alone with the letter, as in the Qt window.
+      const bool alt = (lParam & (LPARAM{1} << 29)) != 0 && GetKeyState(VK_SHIFT) >= 0 &&
+                       GetKeyState(VK_CONTROL) >= 0;
       if (const int button = ButtonOfKey(wParam); alt && button >= 0) {
         SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_COMMAND,
                      MAKEWPARAM(kFirstButtonId + button, kAccelerator), 0);
@@ -87,8 +88,9 @@ LRESULT CALLBACK FieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       break;
     }
     case WM_SYSCHAR:
-      // The key's character: there is no menu to find it in (and beep).
-      if (ButtonOfKey(wParam) >= 0) return 0;
+      // The key's character, either case: there is no menu to find it in
+      // (and beep).
+      if (ButtonOfKey(wParam & ~WPARAM{0x20}) >= 0) return 0;
       break;
     case WM_CHAR:
       // Tab, Ctrl+A and, in the URL field, Enter and Ctrl+Enter type nothing.
