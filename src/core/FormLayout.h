@@ -64,6 +64,7 @@ inline constexpr Button kSpeedButtons[3] = {
 inline std::string ToolTip(const Button& button) {
   return std::string(button.caption) + " (Alt+" + button.accessKey + ")";
 }
+
 // Between a button's image and its caption.
 inline constexpr int kImageCaptionGap = 4;
 
