@@ -12,7 +12,8 @@ if [[ "${1:-build}" == test ]]; then
   want+=(iproute2 nginx-light openssl xdotool xclip x11-utils imagemagick
          mingw-w64 g++-mingw-w64-x86-64-posix googletest wine64 firefox-esr chromium
          python3 clang-format clang-14 libclang-rt-14-dev openssl
-         dpkg-dev help2man lintian desktop-file-utils)
+         dpkg-dev help2man lintian desktop-file-utils
+         at-spi2-core python3-pyatspi dbus-daemon)
 fi
 if [[ "${1:-build}" == bench ]]; then
   want+=(libbenchmark-dev)

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -157,6 +158,7 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
   // A flat one-pixel border instead of the style's sunken frame.
   Edit1->setStyleSheet(
       QStringLiteral("QLineEdit { border: 1px solid palette(window-text); padding: 0px; }"));
+  Edit1->setAccessibleName(ToQString(form::kEdit1Name));
 
   ImageButton** buttons[] = {&SpeedButton1, &SpeedButton2, &SpeedButton3};
   for (int i = 0; i < 3; ++i) {
@@ -166,6 +168,11 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
     button->setObjectName(ToQString(layout.name));
     button->setGeometry(layout.place.left, layout.place.top, layout.place.width,
                         layout.place.height);
+    // Alt and the button's letter click it from anywhere in the window (the
+    // button's own shortcut, which screen readers announce with it); it
+    // types nothing into the field that has the focus.
+    button->setShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(layout.accessKey))));
+    button->setToolTip(ToQString(form::ToolTip(layout)));
     *buttons[i] = button;
   }
 
@@ -178,6 +185,7 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setTabChangesFocus(true);
   Memo1->setPlainText(ToQString(form::kMemo1Text));
+  Memo1->setAccessibleName(ToQString(form::kMemo1Name));
 
   auto* column = new QVBoxLayout(client);
   column->setContentsMargins(0, 0, 0, 0);
@@ -190,13 +198,15 @@ TForm1::TForm1(const quillo::Ports& ports, QWidget* parent) : QMainWindow(parent
   StatusBar->setObjectName(QStringLiteral("StatusBar"));
   StatusBar->setFixedHeight(form::kStatusBarHeight);
   StatusBar->setSizeGripEnabled(true);
+  StatusBar->setAccessibleName(ToQString(form::kStatusBarName));
   // A status bar keeps the button face colour, not the window's white.
   QPalette face = StatusBar->palette();
   face.setColor(QPalette::Window, face.color(QPalette::Button));
   StatusBar->setPalette(face);
   StatusBar->setAutoFillBackground(true);
   // One simple panel across the bar; a label rather than the bar's own
-  // message, which status tips would overwrite.
+  // message, which status tips would overwrite. The label keeps no name of
+  // its own: its text is its name, and a screen reader hears each new one.
   statusText_ = new QLabel(StatusBar);
   statusText_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   StatusBar->addWidget(statusText_, 1);

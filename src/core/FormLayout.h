@@ -5,6 +5,7 @@
 // inch, captions and initial texts as CP932. No toolkit here: each window
 // reads these and draws with its own.
 
+#include <string>
 #include <string_view>
 
 #include "core/Texts.h"
@@ -48,13 +49,22 @@ struct Button {
   std::string_view image;  // file name under res/
   int imageWidth;
   int imageHeight;
+  // Alt with this letter presses the button, wherever the focus is in the
+  // window; the caption stays as it is.
+  char accessKey;
 };
 
 inline constexpr Button kSpeedButtons[3] = {
-    {"SpeedButton1", {8, 8, 177, 33}, texts::kLiteCaption, "logo.bmp", 108, 30},
-    {"SpeedButton2", {200, 8, 153, 33}, texts::kBrowserUrlCaption, "browser.bmp", 30, 30},
-    {"SpeedButton3", {368, 8, 153, 33}, texts::kCsvDownloadCaption, "csv.bmp", 32, 30},
+    {"SpeedButton1", {8, 8, 177, 33}, texts::kLiteCaption, "logo.bmp", 108, 30, 'L'},
+    {"SpeedButton2", {200, 8, 153, 33}, texts::kBrowserUrlCaption, "browser.bmp", 30, 30, 'I'},
+    {"SpeedButton3", {368, 8, 153, 33}, texts::kCsvDownloadCaption, "csv.bmp", 32, 30, 'D'},
 };
+
+// A button's tooltip: its caption and its key, "ライト版 (Alt+L)".
+inline std::string ToolTip(const Button& button) {
+  return std::string(button.caption) + " (Alt+" + button.accessKey + ")";
+}
+
 // Between a button's image and its caption.
 inline constexpr int kImageCaptionGap = 4;
 
@@ -79,5 +89,11 @@ constexpr ButtonContent LayOutButton(int width, int height, int imageWidth, int 
 
 inline constexpr Place kEdit1 = {8, 48, 513, 19};  // within Panel1, empty at start
 inline constexpr std::string_view kMemo1Text = "Memo1";
+
+// What a screen reader calls the two text fields and the status bar (the
+// buttons are called by their captions).
+inline constexpr std::string_view kEdit1Name = "URL";
+inline constexpr std::string_view kMemo1Name = texts::kResultAreaName;
+inline constexpr std::string_view kStatusBarName = texts::kStatusBarName;
 
 }  // namespace quillo::form

@@ -45,6 +45,11 @@ inline constexpr std::string_view kCsvDownloadCaption =
     "CSV\x82\xC5\x83_\x83"
     "E\x83\x93\x83\x8D\x81[\x83h";
 
+// The names assistive technology reads for the result area and the status
+// bar: 結果, 状態 (the URL field's is plain "URL").
+inline constexpr std::string_view kResultAreaName = "\x8C\x8B\x89\xCA";
+inline constexpr std::string_view kStatusBarName = "\x8F\xF3\x91\xD4";
+
 // OLE エラー %.8x
 inline constexpr std::string_view kOleErrorFormat = "OLE \x83G\x83\x89\x81[ %.8x";
 

@@ -21,6 +21,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QWindow>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -130,6 +131,7 @@ class TestMainWindow : public QObject {
   void resizing();
   void scaled();
   void keyboard();
+  void accessKeys();
   void imageButtons_data();
   void imageButtons();
   void errorBox_data();
@@ -338,6 +340,25 @@ void TestMainWindow::keyboard() {
   QVERIFY(boxes_.empty());
 }
 
+// Alt+I and Alt+D do what the buttons do, from either field, and type
+// nothing into it; Alt+L is with the click below.
+void TestMainWindow::accessKeys() {
+  const QString url = QString::fromStdString(kFirstPage);
+  shell_.windows = {quillo::shell::testing::FakeWindow::Browser(url.toStdU16String())};
+  form_->Memo1->setFocus();
+  QTest::keyClick(form_->Memo1, Qt::Key_I, Qt::AltModifier);
+  QTRY_COMPARE(form_->Edit1->text(), url);
+  QCOMPARE(form_->Memo1->toPlainText(), QStringLiteral("Memo1"));
+
+  serve(ServePages({Page({}, {"a1"})}));
+  form_->Edit1->setFocus();
+  QTest::keyClick(form_->Edit1, Qt::Key_D, Qt::AltModifier);
+  QTRY_COMPARE(form_->Memo1->toPlainText(), QStringLiteral("a1\n"));
+  QCOMPARE(form_->Edit1->text(), url);
+  QCOMPARE(QApplication::focusWidget(), form_->Edit1);
+  QVERIFY(boxes_.empty());
+}
+
 void TestMainWindow::imageButtons_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QString>("resource");
@@ -515,6 +536,7 @@ void TestMainWindow::closeDuringStalledRun() {
   form_->Edit1->setText(QString::fromStdString(kFirstPage));
   QTimer::singleShot(300, form_.get(), [this] {
     QTest::keyClick(form_->Edit1, Qt::Key_X);
+    QTest::keyClick(form_->Edit1, Qt::Key_D, Qt::AltModifier);
     QTest::mouseClick(form_->SpeedButton3, Qt::LeftButton);
     form_->windowHandle()->close();
   });
@@ -576,13 +598,21 @@ void TestMainWindow::liteButtonOpensTheLitePage() {
   const QByteArray savedPath = qgetenv("PATH");
   qputenv("PATH", dir.path().toUtf8() + ":" + savedPath);
 
-  QTest::mouseClick(form_->SpeedButton1, Qt::LeftButton);
-  QTRY_VERIFY(QFile::exists(log));
+  // A click, then Alt+L in the URL field.
+  const std::function<void()> presses[] = {
+      [this] { QTest::mouseClick(form_->SpeedButton1, Qt::LeftButton); },
+      [this] { QTest::keyClick(form_->Edit1, Qt::Key_L, Qt::AltModifier); }};
+  for (const auto& press : presses) {
+    QFile::remove(log);
+    press();
+    QTRY_VERIFY(QFile::exists(log));
+    QFile args(log);
+    QVERIFY(args.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(args.readAll()),
+             QString::fromStdU16String(quillo::cp932::ToUtf16(quillo::kSiteRoot)) + "/lite/\n");
+  }
   qputenv("PATH", savedPath);
-  QFile args(log);
-  QVERIFY(args.open(QIODevice::ReadOnly));
-  QCOMPARE(QString::fromUtf8(args.readAll()),
-           QString::fromStdU16String(quillo::cp932::ToUtf16(quillo::kSiteRoot)) + "/lite/\n");
+  QCOMPARE(form_->Edit1->text(), QString());
   QVERIFY(boxes_.empty());
 }
 

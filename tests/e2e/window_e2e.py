@@ -1,7 +1,7 @@
 """The real quillo window on a virtual X server inside the demo site's
 network namespace, driven the way a person drives it: click into the URL
-field, type the address, click the download button, then select all in the
-result area, copy, and read the clipboard.
+field, type the address, press Alt+D (or click the download button), then
+select all in the result area, copy, and read the clipboard.
 
 Usage: window_e2e.py MODE QUILLO ARTIFACT_DIR
 
@@ -9,11 +9,12 @@ QUILLO is the Qt program, or quillo.exe, which then runs under Wine in a
 throw-away prefix started inside the namespace (its sockets are the Wine
 server's, so the server must live there).
 
-  download     all four demo pages; the clipboard must hold every expected
-               line; screenshot window-after-run.png
+  download     all four demo pages, started with Alt+D in the URL field; the
+               clipboard must hold every expected line; screenshot
+               window-after-run.png
   download-https
                the same from the https address (the demo site's
-               SSL_CERT_FILE trusts its CA)
+               SSL_CERT_FILE trusts its CA), started with a click
   page2-fails  the further pages' host leads to an address where nothing
                listens: the error box titled "quillo" appears over the
                window, page 1's lines stay; screenshots window-error-box.png
@@ -25,9 +26,9 @@ server's, so the server must live there).
   browser-chromium, browser-firefox, browser-both
                the real browser (both: Firefox and Chromium) shows pages of
                the site; once its live session file holds them, the browser
-               button puts the address into the URL field: Chromium's second
-               tab (its first shows another site), Firefox's page when both
-               run; screenshot window-<mode>.png, Chromium's session files
+               button (for Firefox alone its key, Alt+I) puts the address
+               into the URL field: Chromium's second tab (its first shows
+               another site), Firefox's page when both run; screenshot window-<mode>.png, Chromium's session files
                in chromium-<mode>/
   browser-vivaldi
                as browser-chromium, with Chromium's profile where Vivaldi
@@ -268,8 +269,12 @@ class Window:
                  lambda: self.copy_all(URL_FIELD) == url, timeout=15, interval=0.2)
         e2e.log("typed %s into the URL field" % url)
 
-    def start_download(self):
-        self.click(DOWNLOAD_BUTTON)
+    def start_download(self, by_key):
+        """The download button, or its key where the focus is."""
+        if by_key:
+            self.desktop.keys("alt+d")
+        else:
+            self.click(DOWNLOAD_BUTTON)
 
     def result_area_equals(self, expected, what, timeout):
         """Copies the result area until it holds expected. Input reaching the
@@ -313,7 +318,7 @@ def wait_for_requests(pages, timeout, scheme="http"):
 def download(window, artifacts, scheme="http"):
     https = scheme == "https"
     window.enter_url(os.environ["QUILLO_DEMO_HTTPS_URL" if https else "QUILLO_DEMO_URL"])
-    window.start_download()
+    window.start_download(by_key=not https)
     pages = e2e.demo_pages()
     wait_for_requests(pages, timeout=60, scheme=scheme)
     window.result_area_equals(e2e.expected_text("entries.txt"),
@@ -368,7 +373,7 @@ def page2_fails(window, artifacts):
     front = "front." + os.environ["QUILLO_SITE_HOST"]
     e2e.move_site_host_away(front)
     window.enter_url("http://%s/servlet/result1.html" % front)
-    window.start_download()
+    window.start_download(by_key=False)
     error_box(window, artifacts, "window-error-box.png")
     # Only the first page was fetched: page 2's connection was refused.
     e2e.check_requests(e2e.access_log(), ["result1.html"])
@@ -384,7 +389,7 @@ def page_gone(window, artifacts):
     url = os.environ["QUILLO_DEMO_URL"].replace("result1.html", "closed1.html")
     gone = url.replace("closed1.html", "result5.html")
     window.enter_url(url)
-    window.start_download()
+    window.start_download(by_key=False)
     text = error_box(window, artifacts, "window-page-gone.png")
     if '"404 Not Found" for %s' % gone not in text:
         raise e2e.Failure("the error box does not name the gone page: %r" % text)
@@ -416,7 +421,11 @@ def start_browsers(mode, desktop, home, artifacts, started):
 
 def pick_up_address(window, expected, artifacts, mode):
     desktop = window.desktop
-    window.click(BROWSER_BUTTON)
+    if mode == "browser-firefox":
+        window.click(URL_FIELD)
+        desktop.keys("alt+i")
+    else:
+        window.click(BROWSER_BUTTON)
     shot = os.path.join(artifacts, "window-%s.png" % mode)
 
     def probe():

@@ -8,10 +8,12 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -237,6 +239,81 @@ TEST_F(Window, KeyboardAndLengths) {
   SendMessageW(form_.Memo1, EM_SETSEL, 0, -1);
   SendMessageW(form_.Memo1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(longText.c_str()));
   EXPECT_EQ(GetWindowTextLengthW(form_.Memo1), 100000);
+}
+
+// Alt and a letter as the keyboard sends them, to the field with the focus.
+void PressAlt(WORD letter) {
+  const std::pair<WORD, DWORD> strokes[] = {
+      {VK_MENU, 0}, {letter, 0}, {letter, KEYEVENTF_KEYUP}, {VK_MENU, KEYEVENTF_KEYUP}};
+  INPUT keys[4] = {};
+  for (std::size_t i = 0; i < 4; ++i) {
+    keys[i].type = INPUT_KEYBOARD;
+    keys[i].ki.wVk = strokes[i].first;
+    keys[i].ki.dwFlags = strokes[i].second;
+  }
+  SendInput(4, keys, sizeof(INPUT));
+}
+
+// Handles messages until done says so, for about 5 s at most.
+bool PumpUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 250 && !done(); ++i) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    Pump();
+  }
+  return done();
+}
+
+// Alt+I and Alt+D from the fields do what the buttons do and type nothing
+// (Alt+L goes the same way); then the names a screen reader asks the system
+// for: the fields' from their labels, a button's caption, the status text.
+TEST(AccessKeys, PressTheButtonsAndNames) {
+  const std::string url = "http://" + kSiteHost + "/servlet/p1";
+  LoopbackSite site(quillo::testing::ServePages({quillo::testing::Page({}, {"a1"})}), {kSiteHost});
+  quillo::shell::testing::FakeShell shell;
+  shell.windows = {
+      quillo::shell::testing::FakeWindow::Browser(std::u16string(url.begin(), url.end()))};
+  TForm1 form(
+      quillo::Ports{site.sockets(), quillo::net::SystemTls(), shell, quillo::SystemLauncher()});
+  form.Create(nullptr);
+  ShowWindow(form.handle(), SW_SHOWNORMAL);
+  SetForegroundWindow(form.handle());
+  Pump();
+
+  SetFocus(form.Memo1);
+  PressAlt('I');
+  EXPECT_TRUE(PumpUntil([&] { return Text(form.Edit1) == Wide(url); }));
+  EXPECT_EQ(Text(form.Memo1), L"Memo1");
+  SetFocus(form.Edit1);
+  PressAlt('D');
+  const std::wstring done = Wide(quillo::texts::kDownloadDone);
+  EXPECT_TRUE(PumpUntil([&] { return StatusText(form.StatusBar) == done; }));
+  EXPECT_EQ(Text(form.Memo1), L"a1\r\n");
+  EXPECT_EQ(Text(form.Edit1), Wide(url));
+  EXPECT_EQ(site.requests().size(), 2u);
+
+  const std::pair<HWND, std::wstring> named[] = {
+      {form.Edit1, L"URL"},
+      {form.Memo1, L"\u7D50\u679C"},
+      {form.SpeedButton3, L"CSV\u3067\u30C0\u30A6\u30F3\u30ED\u30FC\u30C9"},
+      {form.StatusBar, done}};
+  for (const auto& [control, name] : named) {
+    IAccessible* accessible = nullptr;
+    // __uuidof: oleacc's import library exports an IID_IAccessible of its own,
+    // which is not the GUID.
+    ASSERT_EQ(
+        AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                   reinterpret_cast<void**>(&accessible)),
+        S_OK);
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR got = nullptr;
+    accessible->get_accName(self, &got);
+    EXPECT_EQ(std::wstring(got != nullptr ? got : L""), name) << GetDlgCtrlID(control);
+    SysFreeString(got);
+    accessible->Release();
+  }
 }
 
 TEST_F(Window, TenThousandLines) {

@@ -22,6 +22,8 @@ constexpr int kMemoId = 2;
 constexpr int kStatusBarId = 3;
 constexpr int kEditId = 10;
 constexpr int kFirstButtonId = 11;  // SpeedButton1, then 2 and 3
+// WM_COMMAND's notification code for a key that stands for a command.
+constexpr WORD kAccelerator = 1;
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -44,9 +46,20 @@ std::wstring ResourceName(std::string_view image, const form::Art& art) {
 // system's.
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
+// The button whose access key (form::Button::accessKey, a capital letter)
+// the virtual key is; -1 for none.
+int ButtonOfKey(WPARAM key) {
+  for (int i = 0; i < 3; ++i) {
+    if (key == static_cast<WPARAM>(form::kSpeedButtons[i].accessKey)) return i;
+  }
+  return -1;
+}
+
 // Tab moves between the URL field and the result area only, Enter in the
 // URL field does nothing (not even beep), and Ctrl+A selects everything,
-// which the edit controls of some systems do not do themselves.
+// which the edit controls of some systems do not do themselves. The focus
+// is always in one of the two fields, so they hand the buttons' access keys
+// to the form.
 LRESULT CALLBACK FieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto original = reinterpret_cast<WNDPROC>(GetPropW(hwnd, L"quillo.original"));
   const auto other = static_cast<HWND>(GetPropW(hwnd, L"quillo.other"));
@@ -62,6 +75,22 @@ LRESULT CALLBACK FieldProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         return 0;
       }
       if (wParam == VK_RETURN && singleLine) return 0;
+      break;
+    case WM_SYSKEYDOWN: {
+      // Alt alone with the letter, as in the Qt window.
+      const bool alt = (lParam & (LPARAM{1} << 29)) != 0 && GetKeyState(VK_SHIFT) >= 0 &&
+                       GetKeyState(VK_CONTROL) >= 0;
+      if (const int button = ButtonOfKey(wParam); alt && button >= 0) {
+        SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_COMMAND,
+                     MAKEWPARAM(kFirstButtonId + button, kAccelerator), 0);
+        return 0;
+      }
+      break;
+    }
+    case WM_SYSCHAR:
+      // The key's character, either case: there is no menu to find it in
+      // (and beep).
+      if (ButtonOfKey(wParam & ~WPARAM{0x20}) >= 0) return 0;
       break;
     case WM_CHAR:
       // Tab, Ctrl+A and, in the URL field, Enter and Ctrl+Enter type nothing.
@@ -206,6 +235,11 @@ class TForm1::View final : public quillo::FormView {
   void setStatus(std::string_view status) override {
     const std::wstring text = Wide(status);
     SendMessageW(form_.StatusBar, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+    // The window text (the first part's, under the simple panel) is what the
+    // system's accessibility gives as the bar's name: a screen reader hears
+    // it change.
+    SetWindowTextW(form_.StatusBar, text.c_str());
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, form_.StatusBar, OBJID_CLIENT, CHILDID_SELF);
     UpdateWindow(form_.StatusBar);
   }
 
@@ -355,6 +389,11 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_COMMAND:
+      // An access key: the click of its button.
+      if (HIWORD(wParam) == kAccelerator && lParam == 0) {
+        SendMessageW(GetDlgItem(Panel1, LOWORD(wParam)), BM_CLICK, 0, 0);
+        return 0;
+      }
       if (HIWORD(wParam) == BN_CLICKED) {
         using Form = quillo::FormController;
         const auto sender = reinterpret_cast<HWND>(lParam);
@@ -399,6 +438,13 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void TForm1::CreateControls() {
   const auto id = [](int value) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(value)); };
 
+  // A hidden label just before a text field is its name for screen readers
+  // (the rule by which the system names an edit control).
+  const auto label = [](HWND parent, std::string_view name) {
+    CreateWindowExW(0, L"STATIC", Wide(name).c_str(), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0, parent,
+                    nullptr, Instance(), nullptr);
+  };
+
   Panel1 = CreatePanel(hwnd_, kPanelId);
   HWND* buttons[] = {&SpeedButton1, &SpeedButton2, &SpeedButton3};
   for (int i = 0; i < 3; ++i) {
@@ -406,8 +452,10 @@ void TForm1::CreateControls() {
         CreateImageButton(Panel1, kFirstButtonId + i, Wide(form::kSpeedButtons[i].caption));
   }
   // Flat one-pixel borders on both text fields.
+  label(Panel1, form::kEdit1Name);
   Edit1 = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 0, 0,
                           0, 0, Panel1, id(kEditId), Instance(), nullptr);
+  label(hwnd_, form::kMemo1Name);
   Memo1 = CreateWindowExW(0, L"EDIT", Wide(form::kMemo1Text).c_str(),
                           WS_CHILD | WS_VISIBLE | WS_BORDER | WS_HSCROLL | WS_VSCROLL |
                               ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_NOHIDESEL,
@@ -423,6 +471,20 @@ void TForm1::CreateControls() {
                               0, 0, 0, hwnd_, id(kStatusBarId), Instance(), nullptr);
   SendMessageW(StatusBar, SB_SIMPLE, TRUE, 0);
   focused_ = Edit1;
+
+  // Each button's tooltip names its key.
+  HWND tips = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0,
+                              hwnd_, nullptr, Instance(), nullptr);
+  for (int i = 0; i < 3; ++i) {
+    std::wstring tip = Wide(form::ToolTip(form::kSpeedButtons[i]));
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;  // the classic common controls' size
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = Panel1;
+    tool.uId = reinterpret_cast<UINT_PTR>(*buttons[i]);
+    tool.lpszText = tip.data();
+    SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
   ApplyDpi(DpiOf(hwnd_));
 }
 
