@@ -46,9 +46,9 @@ try:
         button = named[caption]
         actions = [button.queryAction().getName(i) for i in range(button.queryAction().nActions)]
         assert button.getRoleName() == "push button" and "Press" in actions, (caption, actions)
-    # An empty address: no page, the run ends at once.
+    # An empty address: the run starts, then ends in the error box at once.
     button.queryAction().doAction(actions.index("Press"))
-    poll("status text ダウンロード完了", lambda: "ダウンロード完了" in names(named["状態"]))
+    poll("status text ダウンロード開始", lambda: "ダウンロード開始" in names(named["状態"]))
 finally:
     window.kill()
     window.wait()
