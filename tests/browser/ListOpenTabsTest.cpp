@@ -160,7 +160,7 @@ TEST_F(ListOpenTabsTest, LockedParentlockMeansRunning) {
   // the same process, like Firefox's lock from its own process.
   const int fd = ::open(parentlock.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_GE(fd, 0);
-  struct flock lock {};
+  struct flock lock = {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
   ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0);
