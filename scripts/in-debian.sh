@@ -51,13 +51,20 @@ command -v debootstrap >/dev/null || {
 }
 
 tree=${QUILLO_DEBIAN_CACHE:-/var/cache/quillo-debian/$release}
+mkdir -p "$(dirname "$tree")"
+# One run at a time per tree: a second one would replace the first one's
+# clone under it. The lock goes with the command's process.
+exec 9>"$tree.lock"
+flock -n 9 || {
+  echo "in-debian.sh: another run is using $tree" >&2
+  exit 1
+}
 if ((fresh)); then
   rm -rf --one-file-system "$tree"
 fi
 if [[ ! -d "$tree" ]]; then
   # Made aside and renamed when complete: a broken debootstrap leaves no
   # tree that looks usable.
-  mkdir -p "$(dirname "$tree")"
   rm -rf --one-file-system "$tree.partial"
   echo "in-debian.sh: making a Debian $release ($suite) tree in $tree"
   debootstrap --variant=minbase --include=git,ca-certificates \
