@@ -50,11 +50,13 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUILLO_DEB_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries (Qt, libstdc++...) come from the binaries; xdg-open
+# The libraries (Qt, libstdc++...) come from the binaries; https pages are
+# checked against the system's roots (ca-certificates); xdg-open
 # is what the lite-page button starts, and without a Japanese font the
 # captions and the result lines show as boxes.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, fonts-ipafont-gothic | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "ca-certificates, xdg-utils, fonts-ipafont-gothic | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "download the result listings of a Japanese listings site as text
 quillo fetches a result page of the listings site's lite edition and every
@@ -75,6 +77,8 @@ add_custom_command(OUTPUT "${_deb}"
           "${_doc}/changelog.gz" "${_doc}/quillo.1.gz" "${_doc}/quillo-cli.1.gz"
           "${PROJECT_SOURCE_DIR}/res/debian/copyright"
           "${PROJECT_SOURCE_DIR}/res/quillo.desktop" "${PROJECT_SOURCE_DIR}/res/quillo.png"
+          "${PROJECT_SOURCE_DIR}/res/quillo@1.5x.png" "${PROJECT_SOURCE_DIR}/res/quillo@2x.png"
+          "${PROJECT_SOURCE_DIR}/res/quillo@4x.png"
   WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
   COMMENT "Packing ${CPACK_DEBIAN_FILE_NAME}"
   VERBATIM)

@@ -9,6 +9,8 @@ Writes, into the directory of this script (or --out-dir):
   quillo.ico    32 x 32, 16 colours (4 bpp) with AND mask, and the same at
                 48 x 48 and 64 x 64
   quillo.png    32 x 32 RGBA, the same picture as quillo.ico
+  quillo@4x.png 128 x 128 RGBA in true colour, for the desktop's larger
+                icon sizes (the Linux package installs it with the others)
 
 and each picture again for denser screens, drawn at 1.5 and 2 times the
 size (not enlarged pixels): logo@1.5x.bmp, logo@2x.bmp and so on.
@@ -741,6 +743,8 @@ def build():
         rgba = [[(0, 0, 0, 0) if p[3] == 0 else p for p in row] for row in rgba]
         files["quillo%s.png" % suffix] = png_rgba(rgba)
     files["quillo.ico"] = ico16(icons)
+    files["quillo@4x.png"] = png_rgba([[(0, 0, 0, 0) if c is None else c + (255,) for c in row]
+                                       for row in draw_icon(4)])
     return files
 
 

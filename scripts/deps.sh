@@ -11,7 +11,7 @@ want=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
 if [[ "${1:-build}" == test ]]; then
   want+=(iproute2 nginx-light openssl xdotool xclip x11-utils imagemagick
          mingw-w64 g++-mingw-w64-x86-64-posix googletest wine64 firefox-esr chromium
-         python3 clang-format clang-14 libclang-rt-14-dev openssl
+         python3 clang-format clang libclang-rt-dev
          dpkg-dev help2man lintian desktop-file-utils
          at-spi2-core python3-pyatspi dbus-daemon)
 fi

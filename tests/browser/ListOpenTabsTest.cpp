@@ -44,7 +44,7 @@ class HeldLocks {
     const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(fd, 0) << file;
     fds_.push_back(fd);
-    struct flock lock {};
+    struct flock lock = {};
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &lock), 0) << file;

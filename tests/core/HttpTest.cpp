@@ -118,11 +118,10 @@ TEST_F(HttpFetch, HostThatCannotBeResolvedClosesTheProbeSocket) {
               HttpGetUrl(*api_, net::SystemTls(), "http://no-such-host.invalid", buffer_);
             }),
             "[no-such-host.invalid] IS INVALID ADDRSS.");
-  EXPECT_EQ(
-      MessageOf([&] {
-        HttpGetPath(*api_, net::SystemTls(), {Scheme::kHttp, "255.255.255.255", "/"}, buffer_);
-      }),
-      "[255.255.255.255] IS INVALID ADDRSS.");
+  const auto broadcast = [&] {
+    HttpGetPath(*api_, net::SystemTls(), {Scheme::kHttp, "255.255.255.255", "/"}, buffer_);
+  };
+  EXPECT_EQ(MessageOf(broadcast), "[255.255.255.255] IS INVALID ADDRSS.");
   EXPECT_TRUE(api_->connectedPorts().empty());
 }
 

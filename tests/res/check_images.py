@@ -14,6 +14,7 @@ usage: check_images.py RES_DIR
   transparent exactly where the icon's mask is set.
 - the same for denser screens, at 1.5 and 2 times the size: logo@1.5x.bmp
   162x45, quillo@2x.png 64x64 (the icon's 64x64 image) and so on.
+- quillo@4x.png: 128x128 RGBA (not in quillo.ico).
 
 Standard library only.  Exit status 0 when all checks pass, 1 otherwise.
 """
@@ -196,7 +197,7 @@ def check_png(name, data, icon, size):
                         return fail(name, "pixel (%d, %d) opaque where the icon is transparent" % (x, y))
                 elif a != 255 or (r, g, b) != rgb[y][x]:
                     return fail(name, "pixel (%d, %d) is %r, icon has %r" % (x, y, rows[y][x], rgb[y][x]))
-    print("%-12s %dx%d   RGBA, matches quillo.ico" % (name, size, size))
+    print("%-12s %dx%d   RGBA%s" % (name, size, size, ", matches quillo.ico" if icon else ""))
 
 
 def main(argv):
@@ -219,6 +220,10 @@ def main(argv):
             check_png(png, read(res, png), icon, n)
         except (OSError, zlib.error) as e:
             fail(png, str(e))
+    try:
+        check_png("quillo@4x.png", read(res, "quillo@4x.png"), None, 128)
+    except (OSError, zlib.error) as e:
+        fail("quillo@4x.png", str(e))
     for f in failures:
         print("FAIL " + f)
     return 1 if failures else 0

@@ -155,35 +155,35 @@ TEST_P(GetBrowserUrlLists, FindsTheFirstMatchOrRaisesTheFirstFailure) {
   EXPECT_EQ(shell.liveObjects(), 0);
 }
 
+// How each row arranges the windows beyond the first list's non-matching one
+// and the second list's blank tab.
+void MatchInTheFirst(FakeShell& s) { s.windows.push_back(FakeWindow::Browser(Site(u"a"))); }
+void WindowWithoutBrowserFirst(FakeShell& s) {
+  s.windows = {FakeWindow::WithoutBrowser(), FakeWindow::Browser(Site(u"a"))};
+  s.laterLists[1].windows = {FakeWindow::Browser(Site(u"tab"))};
+}
+void CreationFails(FakeShell& s) {
+  s.createResult = {kClassNotRegistered, "no class"};
+  s.laterLists[0].windows = {FakeWindow::Browser(Site(u"tab"))};
+}
+void FirstAndLastFail(FakeShell& s) {
+  s.windows[0].itemResult = {shell::kFail, "shell broken"};
+  s.laterLists[1].countResult = {shell::kFail, "sessions unreadable"};
+}
+void LastFails(FakeShell& s) {
+  s.laterLists[0].countResult = {shell::kFail, "sessions unreadable"};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, GetBrowserUrlLists,
     testing::Values(
-        ListsCase{"MatchInTheFirstLeavesTheOthersUnmade",
-                  [](FakeShell& s) { s.windows.push_back(FakeWindow::Browser(Site(u"a"))); },
-                  SiteCp932("a"), "", 1},
-        ListsCase{"WindowWithoutBrowserDoesNotHideALaterList",
-                  [](FakeShell& s) {
-                    s.windows = {FakeWindow::WithoutBrowser(), FakeWindow::Browser(Site(u"a"))};
-                    s.laterLists[1].windows = {FakeWindow::Browser(Site(u"tab"))};
-                  },
+        ListsCase{"MatchInTheFirstLeavesTheOthersUnmade", MatchInTheFirst, SiteCp932("a"), "", 1},
+        ListsCase{"WindowWithoutBrowserDoesNotHideALaterList", WindowWithoutBrowserFirst,
                   SiteCp932("tab"), "", 3},
-        ListsCase{"FailedCreationDoesNotHideALaterList",
-                  [](FakeShell& s) {
-                    s.createResult = {kClassNotRegistered, "no class"};
-                    s.laterLists[0].windows = {FakeWindow::Browser(Site(u"tab"))};
-                  },
-                  SiteCp932("tab"), "", 2},
-        ListsCase{"FirstFailureWhenNoListMatches",
-                  [](FakeShell& s) {
-                    s.windows[0].itemResult = {shell::kFail, "shell broken"};
-                    s.laterLists[1].countResult = {shell::kFail, "sessions unreadable"};
-                  },
-                  "", "shell broken", 3},
-        ListsCase{"FailureOfALaterListWhenTheFirstHasNoMatch",
-                  [](FakeShell& s) {
-                    s.laterLists[0].countResult = {shell::kFail, "sessions unreadable"};
-                  },
-                  "", "sessions unreadable", 3}),
+        ListsCase{"FailedCreationDoesNotHideALaterList", CreationFails, SiteCp932("tab"), "", 2},
+        ListsCase{"FirstFailureWhenNoListMatches", FirstAndLastFail, "", "shell broken", 3},
+        ListsCase{"FailureOfALaterListWhenTheFirstHasNoMatch", LastFails, "", "sessions unreadable",
+                  3}),
     [](const testing::TestParamInfo<ListsCase>& row) { return row.param.name; });
 
 struct FailureCase {
@@ -253,9 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "Class not registered"},
         FailureCase{"CreationFailedWithoutText",
-                    [](FakeShell& s) {
-                      s.createResult = {kClassNotRegistered, {}};
-                    },
+                    [](FakeShell& s) { s.createResult.code = kClassNotRegistered; },
                     OleError("80040154")},
         FailureCase{"ListLacksItsInterface", [](FakeShell& s) { s.lacksListInterface = true; },
                     "Interface not supported"},

@@ -316,8 +316,11 @@ Factory factory;
 
 }  // namespace
 
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
-    DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+extern "C" {
+
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID, REFIID, void**);
+
+HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
   if (clsid != kShellWindows) {
     *out = nullptr;
     return CLASS_E_CLASSNOTAVAILABLE;
@@ -325,6 +328,8 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE
   return factory.QueryInterface(iid, out);
 }
 
-extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+__declspec(dllexport) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
   return live == 0 ? S_OK : S_FALSE;
 }
+
+}  // extern "C"

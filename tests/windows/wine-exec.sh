@@ -10,7 +10,8 @@
 #   QUILLO_WINE_LOGPIXELS the system's density in dots per inch for this
 #                       program (HKCU\Control Panel\Desktop, LogPixels), put
 #                       back to 96 when it ends; the test that sets it runs
-#                       alone (RUN_SERIAL), as the prefix has one for all
+#                       alone (RUN_SERIAL), as the prefix has one for all,
+#                       and in a Wine session of its own (see below)
 set -euo pipefail
 
 if [[ -z "${WINEPREFIX:-}" || ! -d "${WINEPREFIX}" ]]; then
@@ -38,6 +39,22 @@ dpi=${QUILLO_WINE_LOGPIXELS:-}
 [[ -n "$dpi" ]] || exec "${run[@]}" "$@"
 [[ "$dpi" =~ ^[0-9]+$ ]] || { echo "wine-exec.sh: LogPixels $dpi is not a number" >&2; exit 2; }
 desktop='HKCU\Control Panel\Desktop'
+# Wine 10 gives the monitors the density the session started with (as a
+# user's desktop does after signing in again): the session ends after the
+# density is set and again after the program, so that the program starts
+# at this density and the later ones at 96 dpi, in a lasting session as
+# run-wine.sh had started it.
+# The new session's own processes are started by a command of its own:
+# started by the test's program they would hold its output open after it.
+wineserver=${QUILLO_WINESERVER:-$(command -v wineserver || echo /usr/lib/wine/wineserver)}
+new_session() {
+  timeout 30 "$wineserver" -k 2>/dev/null || true
+  timeout 60 "$wineserver" -w 2>/dev/null || true
+  "$wineserver" -p >/dev/null 2>&1
+  "${run[@]}" reg query "$desktop" /v LogPixels >/dev/null 2>&1 || true
+}
 "${run[@]}" reg add "$desktop" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
-trap '"${run[@]}" reg add "$desktop" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null' EXIT
+new_session
+trap '"${run[@]}" reg add "$desktop" /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
+      new_session' EXIT
 "${run[@]}" "$@"

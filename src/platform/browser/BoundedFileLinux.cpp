@@ -40,7 +40,7 @@ SystemFile::SystemFile(const std::filesystem::path& path)
 SystemFile::~SystemFile() { ::close(Native(handle_)); }
 
 std::uint64_t SystemFile::size() const {
-  struct stat info {};
+  struct stat info = {};
   if (::fstat(Native(handle_), &info) != 0) throw Error("cannot be examined");
   if (!S_ISREG(info.st_mode)) throw Error("not a regular file");
   return static_cast<std::uint64_t>(info.st_size);

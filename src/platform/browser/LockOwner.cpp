@@ -69,7 +69,7 @@ bool IsLiveOnThisHost(const LockOwner& owner) {
 bool IsLockedByAnotherProcess(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
-  struct flock probe {};
+  struct flock probe = {};
   probe.l_type = F_WRLCK;
   probe.l_whence = SEEK_SET;
   // F_GETLK reports the locks that would block ours, which never includes
