@@ -41,11 +41,13 @@ try:
     named = poll("URL field", lambda: "URL" in names(app) and names(app))
     for field in ("URL", "結果"):
         named[field].queryEditableText()  # raises for anything else
-    assert named["状態"].getRoleName() == "status bar", named["状態"].getRoleName()
+    # Roles by number: their names differ between AT-SPI versions.
+    assert named["状態"].getRole() == pyatspi.ROLE_STATUS_BAR, named["状態"].getRoleName()
     for caption in ("ライト版", "IEからURLを取得", "CSVでダウンロード"):
         button = named[caption]
         actions = [button.queryAction().getName(i) for i in range(button.queryAction().nActions)]
-        assert button.getRoleName() == "push button" and "Press" in actions, (caption, actions)
+        assert button.getRole() == pyatspi.ROLE_PUSH_BUTTON and "Press" in actions, (
+            caption, button.getRoleName(), actions)
     # An empty address: the run starts, then ends in the error box at once.
     button.queryAction().doAction(actions.index("Press"))
     poll("status text ダウンロード開始", lambda: "ダウンロード開始" in names(named["状態"]))
