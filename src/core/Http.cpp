@@ -127,19 +127,24 @@ std::size_t ReadHeaders(std::string_view response, Visit visit) {
   return std::string_view::npos;
 }
 
-// The value of the first header called name (letter case ignored), without
-// the blanks around it.
+// The value of line when it is the header called name (letter case
+// ignored), without the blanks around it.
+std::optional<std::string_view> FieldValue(std::string_view line, std::string_view name) {
+  if (line.size() <= name.size() || line[name.size()] != ':' ||
+      !text::StartsTextIgnoreCase(line, name)) {
+    return std::nullopt;
+  }
+  std::string_view value = line.substr(name.size() + 1);
+  const std::size_t first = value.find_first_not_of(" \t");
+  value = first == std::string_view::npos ? std::string_view() : value.substr(first);
+  return value.substr(0, value.find_last_not_of(" \t") + 1);
+}
+
+// The value of the first header called name.
 std::optional<std::string_view> HeaderValue(std::string_view response, std::string_view name) {
   std::optional<std::string_view> found;
   ReadHeaders(response, [&](std::string_view line) {
-    if (found || line.size() <= name.size() || line[name.size()] != ':' ||
-        !text::StartsTextIgnoreCase(line, name)) {
-      return;
-    }
-    std::string_view value = line.substr(name.size() + 1);
-    const std::size_t first = value.find_first_not_of(" \t");
-    value = first == std::string_view::npos ? std::string_view() : value.substr(first);
-    found = value.substr(0, value.find_last_not_of(" \t") + 1);
+    if (!found) found = FieldValue(line, name);
   });
   return found;
 }
@@ -173,11 +178,13 @@ std::string_view Quoted(std::string_view words) { return words.substr(0, 200); }
 // The server's close ends a page, but where the headers announce a length a
 // close before it is a page cut half way, not a whole one.
 void CheckComplete(std::string_view response, const Address& address) {
-  const std::size_t bodyStart = ReadHeaders(response, [](std::string_view) {});
+  std::optional<std::string_view> announced;
+  const std::size_t bodyStart = ReadHeaders(response, [&](std::string_view line) {
+    if (!announced) announced = FieldValue(line, "Content-Length");
+  });
   if (bodyStart == std::string_view::npos) {
     throw Error(text::Format("%s ended before its headers did", {PageAddress(address)}));
   }
-  const auto announced = HeaderValue(response, "Content-Length");
   if (!announced || announced->empty() ||
       announced->find_first_not_of("0123456789") != std::string_view::npos) {
     return;
